@@ -1,0 +1,50 @@
+// Reading and checking the input recording: a 16-bit stereo PCM WAV file at
+// 44100 or 48000 Hz.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quenlow {
+
+// The figures of the input's header.
+struct WavFormatInfo {
+  std::int16_t formatTag = 0;
+  std::int16_t channelCount = 0;   // the low byte of the channel field: 258 counts as 2
+  std::int32_t sampleRate = 0;
+  std::int32_t byteRate = 0;
+  std::int16_t blockAlign = 0;
+  std::int16_t bitsPerSample = 0;
+  std::uint32_t dataSize = 0;      // as stored
+  std::uint64_t dataOffset = 44;   // where the first sample starts in the file
+  std::uint64_t fileSize = 0;      // the file's length when the header was read
+};
+
+// Either an accepted header or the message text of the first failed check.
+struct WavHeaderResult {
+  std::optional<WavFormatInfo> info;
+  std::string message;
+};
+
+// Checks a header held in memory: `bytes` is the start of the file (all of
+// it, or at least up to the data chunk), `fileSize` the whole file's length.
+WavHeaderResult ParseWavHeader(const std::uint8_t* bytes, std::size_t size, std::uint64_t fileSize);
+
+// Opens the named file, reads its header and closes it before checking.
+WavHeaderResult ReadWavHeader(const std::string& fileName);
+
+// N, the number of stereo frames, rounded half to even; never negative.
+std::int64_t SampleFrameCount(const WavFormatInfo& info);
+
+// N / sample rate.
+double DurationSeconds(const WavFormatInfo& info, std::int64_t frameCount);
+
+// The 2N interleaved samples (left, right, ...) from the data offset; values
+// the file does not hold are 0. Returns nothing when memory cannot be had.
+std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& fileName,
+                                                         const WavFormatInfo& info,
+                                                         std::int64_t frameCount);
+
+}  // namespace quenlow

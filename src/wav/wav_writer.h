@@ -1,0 +1,45 @@
+// Writing the two 24-bit stereo outputs at four times the input rate.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quenlow {
+
+inline constexpr std::string_view kUnfilteredSuffix = " QLW unfiltered.wav";
+inline constexpr std::string_view kFilteredSuffix = " QLW filtered.wav";
+
+// The input name without its last four characters (whatever they are), then
+// the suffix.
+std::string OutputFileName(const std::string& inputName, std::string_view suffix);
+
+// The outcome of one output file: ok, or the reason it could not be written.
+struct WriteResult {
+  bool ok = true;
+  std::string reason;
+};
+
+// Streams one output file: a temporary file beside the final name gets the
+// header and then the sample bytes in any number of pieces; Finish flushes it
+// to disk and renames it over the final name. Until then an existing file of
+// that name is untouched; on any failure the temporary file is removed.
+class OutputWavWriter {
+ public:
+  // channelCount and the output rate go into the header; frameCount fixes its
+  // sizes. Headers whose sizes pass the 32-bit fields are written as RF64.
+  OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
+                  std::int64_t frameCount);
+  ~OutputWavWriter();  // removes the temporary file unless Finish succeeded
+  OutputWavWriter(const OutputWavWriter&) = delete;
+  OutputWavWriter& operator=(const OutputWavWriter&) = delete;
+
+  void Append(const std::uint8_t* bytes, std::size_t size);
+  WriteResult Finish();
+};
+
+// The whole file in one call: header, then the packed block (6 bytes a frame).
+WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,
+                           std::int64_t frameCount, const std::uint8_t* packedBlock);
+
+}  // namespace quenlow

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing Quenlow need, if any
+# are missing. As root it runs apt-get; otherwise it prints the command to run.
+#   tools/install-deps.sh [build|test|bench|ci]
+set -euo pipefail
+what=${1:-test}
+
+packages=(g++ cmake make pkg-config libncurses-dev)
+case "$what" in
+  build) ;;
+  test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev) ;;
+  bench) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
+  ci) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev
+                 clang libclang-rt-14-dev) ;;
+  *) echo "usage: $0 [build|test|bench|ci]" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Quenlow needs these Debian packages: ${missing[*]}" >&2
+  echo "Install them with:" >&2
+  echo "  sudo apt-get update && sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"
