@@ -1,9 +1,13 @@
 // Writing the two 24-bit stereo outputs at four times the input rate.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "wav/output_wav_header.h"
 
 namespace quenlow {
 
@@ -11,7 +15,7 @@ inline constexpr std::string_view kUnfilteredSuffix = " QLW unfiltered.wav";
 inline constexpr std::string_view kFilteredSuffix = " QLW filtered.wav";
 
 // The input name without its last four characters (whatever they are), then
-// the suffix.
+// the suffix. Characters are counted as bytes, the name as typed.
 std::string OutputFileName(const std::string& inputName, std::string_view suffix);
 
 // The outcome of one output file: ok, or the reason it could not be written.
@@ -24,18 +28,44 @@ struct WriteResult {
 // header and then the sample bytes in any number of pieces; Finish flushes it
 // to disk and renames it over the final name. Until then an existing file of
 // that name is untouched; on any failure the temporary file is removed.
+// The writer puts the header in itself: Append takes sample bytes only, and
+// Finish fails unless exactly the data size was appended. After a failure,
+// Append does nothing and Finish reports the first failure.
 class OutputWavWriter {
  public:
   // channelCount and the output rate go into the header; frameCount fixes its
-  // sizes. Headers whose sizes pass the 32-bit fields are written as RF64.
+  // sizes. Headers whose sizes pass the 32-bit fields are written as RF64;
+  // riffSizeLimit lowers that bound, for tests.
   OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
-                  std::int64_t frameCount);
+                  std::int64_t frameCount, std::uint64_t riffSizeLimit = kMaxRiffSize);
   ~OutputWavWriter();  // removes the temporary file unless Finish succeeded
   OutputWavWriter(const OutputWavWriter&) = delete;
   OutputWavWriter& operator=(const OutputWavWriter&) = delete;
 
   void Append(const std::uint8_t* bytes, std::size_t size);
   WriteResult Finish();
+
+  // The sample bytes the header promises (6 a frame for stereo).
+  std::uint64_t DataSize() const { return dataSize_; }
+
+ private:
+  void Fail(const std::string& why);
+  void FailWithErrno(int error);
+  void Put(const std::uint8_t* bytes, std::size_t size);
+  bool Flush();
+  void RemoveTemporaryFile();
+
+  std::string finalName_;
+  std::string temporaryName_;
+  int fd_ = -1;
+  std::uint64_t dataSize_ = 0;
+  std::uint64_t appended_ = 0;
+  bool padByte_ = false;
+  bool finished_ = false;
+  std::unique_ptr<std::uint8_t[]> buffer_;
+  std::size_t bufferCapacity_ = 0;
+  std::size_t buffered_ = 0;
+  WriteResult result_;
 };
 
 // The whole file in one call: header, then the packed block (6 bytes a frame).
