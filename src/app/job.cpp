@@ -6,6 +6,7 @@
 
 #include "app/filter_file.h"
 #include "dsp/filter_taps.h"
+#include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
 #include "wav/wav_writer.h"
 
@@ -77,12 +78,10 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
   }
 
   const FilterTaps taps = ObtainTaps(options);
-  const UniformSource filteredStart = FilteredPassStart(jobStart, frameCount);
+  FilteredPass filteredPass(input, taps, FilteredPassStart(jobStart, frameCount));
   const WriteResult filtered = WritePass(
       filteredName, info, FilteredFrameCount(frameCount),
-      [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-        ProduceFilteredFramesExact(input, taps, filteredStart, first, count, out);
-      });
+      [&](std::int64_t first, std::int64_t count, std::uint8_t* out) { filteredPass.Produce(first, count, out); });
   if (!filtered.ok) {
     Tell(options, " " + filtered.reason + "  ");
     allWritten = false;
