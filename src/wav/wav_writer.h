@@ -47,6 +47,8 @@ class OutputWavWriter {
 
   // The sample bytes the header promises (6 a frame for stereo).
   std::uint64_t DataSize() const { return dataSize_; }
+  // False once anything has failed: a caller may stop producing samples.
+  bool Ok() const { return result_.ok; }
 
  private:
   void Fail(const std::string& why);

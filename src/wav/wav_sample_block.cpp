@@ -1,0 +1,55 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <bit>
+#include <new>
+
+#include "wav/file_io.h"
+#include "wav/wav_reader.h"
+
+namespace quenlow {
+
+namespace {
+
+// More frames than any memory holds; refusing them early also keeps the byte
+// count far from the limits of the size arithmetic.
+constexpr std::uint64_t kMaxFrames = std::uint64_t{1} << 40;
+
+// The file's bytes are little-endian; on a big-endian host each value is
+// turned round after the read.
+void ToHostOrder(std::vector<std::int16_t>& values) {
+  if constexpr (std::endian::native == std::endian::big) {
+    for (std::int16_t& value : values) {
+      const auto bits = static_cast<std::uint16_t>(value);
+      value = static_cast<std::int16_t>(static_cast<std::uint16_t>((bits >> 8) | (bits << 8)));
+    }
+  }
+}
+
+}  // namespace
+
+std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& fileName,
+                                                         const WavFormatInfo& info,
+                                                         std::int64_t frameCount) {
+  if (frameCount <= 0) return std::vector<std::int16_t>{};
+  if (static_cast<std::uint64_t>(frameCount) > kMaxFrames) return std::nullopt;
+  const std::uint64_t valueCount = 2 * static_cast<std::uint64_t>(frameCount);
+
+  std::vector<std::int16_t> values;
+  try {
+    // Zero-filled: whatever the file does not hold stays 0.
+    values.resize(valueCount);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+
+  const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return values;
+  auto* bytes = reinterpret_cast<std::uint8_t*>(values.data());
+  ReadAt(fd, info.dataOffset, bytes, values.size() * sizeof(std::int16_t));
+  close(fd);
+  ToHostOrder(values);
+  return values;
+}
+
+}  // namespace quenlow

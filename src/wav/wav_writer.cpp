@@ -1,0 +1,197 @@
+#include "wav/wav_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+#include "wav/file_io.h"
+
+namespace quenlow {
+
+namespace {
+
+constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+constexpr std::int64_t kOversamplingRatio = 4;
+// Leaves room in a 255-byte file name for the leading dot and ".XXXXXX".
+constexpr std::size_t kMaxTemporaryBaseLength = 200;
+
+std::string DirectoryPart(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string BasePart(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A rename is only durable once the directory that holds the name is synced.
+// The file is complete and in place by then, so a directory that cannot be
+// synced (some file systems refuse) is not a failure of the write.
+void SyncDirectoryOf(const std::string& path) {
+  std::string directory = DirectoryPart(path);
+  if (directory.empty()) directory = ".";
+  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+// The mode a newly created file gets: 0666 less the process's umask.
+mode_t CreatedFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
+                                 std::int64_t frameCount, std::uint64_t riffSizeLimit)
+    : finalName_(std::move(finalName)) {
+  const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit);
+  if (!layout) {
+    FailWithErrno(EINVAL);
+    return;
+  }
+  dataSize_ = layout->dataSize;
+  padByte_ = layout->padByte;
+
+  // The temporary file lives in the final name's folder, so that the closing
+  // rename stays within one file system and replaces the old file at once.
+  std::string pattern = DirectoryPart(finalName_) + "." +
+                        BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX";
+  fd_ = mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd_ < 0) {
+    FailWithErrno(errno);
+    return;
+  }
+  temporaryName_ = pattern;
+  // mkostemp creates the file private (0600); the result should carry the
+  // mode any new file would get. A file system without modes is no reason to
+  // fail, so the outcome is not checked.
+  (void)fchmod(fd_, CreatedFileMode());
+
+  buffer_.reset(new (std::nothrow) std::uint8_t[kBufferSize]);
+  bufferCapacity_ = buffer_ ? kBufferSize : 0;
+  Put(layout->header.data(), layout->header.size());
+}
+
+OutputWavWriter::~OutputWavWriter() {
+  if (fd_ >= 0) close(fd_);
+  RemoveTemporaryFile();
+}
+
+void OutputWavWriter::Append(const std::uint8_t* bytes, std::size_t size) {
+  if (!result_.ok || finished_ || size == 0) return;
+  if (bytes == nullptr) {
+    Fail("no sample bytes were given");
+    return;
+  }
+  if (size > dataSize_ - appended_) {
+    Fail("more sample bytes were given than the header announces");
+    return;
+  }
+  appended_ += size;
+  Put(bytes, size);
+}
+
+WriteResult OutputWavWriter::Finish() {
+  if (finished_) return result_;
+  finished_ = true;
+  if (!result_.ok) return result_;
+  if (appended_ != dataSize_) {
+    Fail("only " + std::to_string(appended_) + " of " + std::to_string(dataSize_) +
+         " sample bytes were given");
+    return result_;
+  }
+  if (padByte_) {
+    const std::uint8_t zero = 0;
+    Put(&zero, 1);
+  }
+  if (!Flush()) return result_;
+  if (fsync(fd_) != 0) {
+    FailWithErrno(errno);
+    return result_;
+  }
+  const int fd = std::exchange(fd_, -1);
+  // On Linux the descriptor is gone even when close is interrupted.
+  if (close(fd) != 0 && errno != EINTR) {
+    FailWithErrno(errno);
+    return result_;
+  }
+  if (std::rename(temporaryName_.c_str(), finalName_.c_str()) != 0) {
+    FailWithErrno(errno);
+    return result_;
+  }
+  temporaryName_.clear();
+  SyncDirectoryOf(finalName_);
+  return result_;
+}
+
+void OutputWavWriter::Fail(const std::string& why) {
+  if (!result_.ok) return;
+  result_ = WriteResult{false, "Could not write " + finalName_ + ": " + why};
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
+  RemoveTemporaryFile();
+}
+
+void OutputWavWriter::FailWithErrno(int error) { Fail(std::strerror(error)); }
+
+// Small pieces gather in the buffer; a piece larger than the buffer goes to
+// the file straight from the caller's memory.
+void OutputWavWriter::Put(const std::uint8_t* bytes, std::size_t size) {
+  if (!result_.ok) return;
+  if (size <= bufferCapacity_ - buffered_) {
+    std::memcpy(buffer_.get() + buffered_, bytes, size);
+    buffered_ += size;
+    return;
+  }
+  if (!Flush()) return;
+  if (size < bufferCapacity_) {
+    std::memcpy(buffer_.get(), bytes, size);
+    buffered_ = size;
+    return;
+  }
+  if (const int error = WriteAll(fd_, bytes, size); error != 0) FailWithErrno(error);
+}
+
+bool OutputWavWriter::Flush() {
+  if (!result_.ok) return false;
+  const int error = WriteAll(fd_, buffer_.get(), buffered_);
+  buffered_ = 0;
+  if (error != 0) FailWithErrno(error);
+  return error == 0;
+}
+
+void OutputWavWriter::RemoveTemporaryFile() {
+  if (temporaryName_.empty()) return;
+  unlink(temporaryName_.c_str());
+  temporaryName_.clear();
+}
+
+WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,
+                           std::int64_t frameCount, const std::uint8_t* packedBlock) {
+  OutputWavWriter writer(fileName, channelCount, std::int64_t{inputSampleRate} * kOversamplingRatio,
+                         frameCount);
+  // Handed over in pieces that fit a size_t on any host.
+  std::uint64_t remaining = packedBlock != nullptr ? writer.DataSize() : 0;
+  const std::uint8_t* next = packedBlock;
+  while (remaining > 0) {
+    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, std::size_t{1} << 30));
+    writer.Append(next, piece);
+    next += piece;
+    remaining -= piece;
+  }
+  return writer.Finish();
+}
+
+}  // namespace quenlow

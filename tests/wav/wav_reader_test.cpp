@@ -1,0 +1,304 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "wav/wav_reader.h"
+#include "wav_test_files.h"
+
+namespace quenlow {
+namespace {
+
+using test::Bytes;
+using test::CanonicalHeader;
+using test::Chunk;
+using test::ChunkHeader;
+using test::FormatPayload;
+using test::HeaderFigures;
+using test::Join;
+using test::RiffFile;
+
+constexpr const char* kNotWave = " This is not a Wave file  ";
+constexpr const char* kNotPcm = "This is not a PCM format Wave file  ";
+constexpr const char* kNotStereo = "This is not a stereo file  ";
+constexpr const char* kNot16Bit = "This is not a 16-bit file  ";
+constexpr const char* kWrongRate = "This is not an Fs=44.1 or 48kHz file  ";
+
+WavHeaderResult Parse(const Bytes& bytes) { return ParseWavHeader(bytes.data(), bytes.size(), bytes.size()); }
+
+// Interleaved 16-bit samples 1, -1, 2, -2, ... as file bytes.
+Bytes SampleBytes(int frames) {
+  Bytes bytes;
+  for (int i = 1; i <= frames; ++i) {
+    for (int value : {i, -i}) {
+      bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    }
+  }
+  return bytes;
+}
+
+std::vector<std::int16_t> ExpectedSamples(int frames, int zeroFrames = 0) {
+  std::vector<std::int16_t> values;
+  for (int i = 1; i <= frames; ++i) {
+    values.push_back(static_cast<std::int16_t>(i));
+    values.push_back(static_cast<std::int16_t>(-i));
+  }
+  values.resize(values.size() + 2 * zeroFrames, 0);
+  return values;
+}
+
+TEST(WavReader, AcceptsTheCanonicalTenSecondFileAtBothRates) {
+  HeaderFigures figures;
+  figures.dataSize = 1764000;
+  for (const auto& [rate, seconds] : {std::pair{44100, 10.0}, std::pair{48000, 9.1875}}) {
+    figures.sampleRate = rate;
+    const Bytes header = CanonicalHeader(figures);
+    const WavHeaderResult result = ParseWavHeader(header.data(), header.size(), 44 + 1764000);
+    ASSERT_TRUE(result.info) << result.message;
+    EXPECT_EQ(result.message, "");
+    EXPECT_EQ(result.info->channelCount, 2);
+    EXPECT_EQ(result.info->sampleRate, rate);
+    EXPECT_EQ(result.info->byteRate, rate * 4);
+    EXPECT_EQ(result.info->blockAlign, 4);
+    EXPECT_EQ(result.info->dataOffset, 44u);
+    EXPECT_EQ(SampleFrameCount(*result.info), 441000);
+    EXPECT_EQ(DurationSeconds(*result.info, 441000), seconds);
+  }
+}
+
+struct RejectionCase {
+  const char* what;
+  HeaderFigures figures;
+  const char* message;
+};
+
+TEST(WavReader, RejectsEachUnsuitableHeaderWithTheFirstFailedChecksMessage) {
+  const RejectionCase cases[] = {
+      {"float", {3, 2, 44100, 32, 0}, kNotPcm},
+      {"extensible", {65534, 2, 44100, 16, 0}, kNotPcm},
+      {"mono 8-bit", {1, 1, 44100, 8, 0}, kNotStereo},
+      {"six channels", {1, 6, 48000, 16, 0}, kNotStereo},
+      {"24-bit at 96 kHz", {1, 2, 96000, 24, 0}, kNot16Bit},
+      {"24-bit at 44.1 kHz", {1, 2, 44100, 24, 0}, kNot16Bit},
+      {"22050 Hz", {1, 2, 22050, 16, 0}, kWrongRate},
+      {"44101 Hz", {1, 2, 44101, 16, 0}, kWrongRate},
+      {"96000 Hz", {1, 2, 96000, 16, 0}, kWrongRate},
+  };
+  for (const RejectionCase& c : cases) {
+    const WavHeaderResult result = Parse(CanonicalHeader(c.figures));
+    EXPECT_FALSE(result.info) << c.what;
+    EXPECT_EQ(result.message, c.message) << c.what;
+  }
+}
+
+TEST(WavReader, RejectsAFormTypeThatIsNotUpperCaseWave) {
+  Bytes header = CanonicalHeader({});
+  header[8] = 'w';
+  header[9] = 'a';
+  header[10] = 'v';
+  header[11] = 'e';
+  EXPECT_EQ(Parse(header).message, kNotWave);
+  header = CanonicalHeader({});
+  header[11] = 'F';
+  EXPECT_EQ(Parse(header).message, kNotWave);
+}
+
+TEST(WavReader, RejectsFilesTooShortToHoldTheFormType) {
+  const Bytes header = CanonicalHeader({});
+  for (std::size_t length : {0, 5, 11}) {
+    const Bytes start(header.begin(), header.begin() + static_cast<long>(length));
+    EXPECT_EQ(Parse(start).message, kNotWave) << length;
+  }
+  EXPECT_EQ(ParseWavHeader(nullptr, 0, 0).message, kNotWave);
+}
+
+TEST(WavReader, AcceptsAnyFourBytesInPlaceOfRiff) {
+  Bytes header = CanonicalHeader({});
+  header[0] = 'X';
+  header[1] = 0;
+  header[2] = 0xFF;
+  header[3] = '?';
+  EXPECT_TRUE(Parse(header).info);
+}
+
+TEST(WavReader, CountsAChannelFieldOf258AsStereo) {
+  HeaderFigures figures;
+  figures.channelField = 258;
+  const WavHeaderResult result = Parse(CanonicalHeader(figures));
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(result.info->channelCount, 2);
+}
+
+TEST(WavReader, RoundsTheFrameCountHalfToEven) {
+  const std::pair<std::uint32_t, std::int64_t> cases[] = {{0, 0},  {1, 0},  {2, 0},  {3, 1},  {7, 2},
+                                                          {10, 2}, {14, 4}, {16, 4}, {18, 4}, {0x7FFFFFFF, 0x20000000}};
+  for (const auto& [dataSize, frames] : cases) {
+    HeaderFigures figures;
+    figures.dataSize = dataSize;
+    const WavHeaderResult result = Parse(CanonicalHeader(figures));
+    ASSERT_TRUE(result.info) << dataSize;
+    EXPECT_EQ(SampleFrameCount(*result.info), frames) << "data size " << dataSize;
+  }
+}
+
+TEST(WavReader, ReadsTheBytesMissingFromAShortWaveFileAsZero) {
+  HeaderFigures figures;
+  figures.dataSize = 400;
+  const Bytes header = CanonicalHeader(figures);
+  for (std::size_t length = 12; length < 44; ++length) {
+    const Bytes start(header.begin(), header.begin() + static_cast<long>(length));
+    Bytes zeroFilled = start;
+    zeroFilled.resize(44, 0);
+    const WavHeaderResult shortResult = Parse(start);
+    const WavHeaderResult filledResult = ParseWavHeader(zeroFilled.data(), 44, length);
+    EXPECT_EQ(shortResult.message, filledResult.message) << length;
+    EXPECT_EQ(shortResult.info.has_value(), filledResult.info.has_value()) << length;
+  }
+  const auto messageAt = [&header](std::size_t length) { return Parse(Bytes(header.begin(), header.begin() + length)).message; };
+  EXPECT_EQ(messageAt(12), kNotPcm);
+  EXPECT_EQ(messageAt(22), kNotStereo);
+  EXPECT_EQ(messageAt(30), kNot16Bit);
+  const WavHeaderResult whole = Parse(Bytes(header.begin(), header.begin() + 40));
+  ASSERT_TRUE(whole.info);
+  EXPECT_EQ(SampleFrameCount(*whole.info), 0);
+}
+
+TEST(WavReader, FindsTheDataPastAListChunkAndAnOddSizedChunkWithItsPadByte) {
+  HeaderFigures figures;
+  const Bytes file = RiffFile({Chunk("fmt ", FormatPayload(figures)), Chunk("LIST", Bytes(27, 'x')),
+                               Chunk("odd!", Bytes(5, 0xEE)), Chunk("data", SampleBytes(3))});
+  test::ScratchFolder folder;
+  const std::string path = folder.Write("listed.wav", file);
+  const WavHeaderResult result = ReadWavHeader(path);
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(result.info->dataOffset, 12u + 24 + 36 + 14 + 8);
+  EXPECT_EQ(SampleFrameCount(*result.info), 3);
+  EXPECT_EQ(ReadSampleBlock(path, *result.info, 3), ExpectedSamples(3));
+}
+
+TEST(WavReader, TakesTheFiguresOfAnEighteenByteFormatChunk) {
+  HeaderFigures figures;
+  figures.sampleRate = 48000;
+  const Bytes file = RiffFile({Chunk("fmt ", FormatPayload(figures, 2)), Chunk("data", SampleBytes(2))});
+  test::ScratchFolder folder;
+  const std::string path = folder.Write("ext.wav", file);
+  const WavHeaderResult result = ReadWavHeader(path);
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(result.info->sampleRate, 48000);
+  EXPECT_EQ(result.info->dataOffset, 46u);
+  EXPECT_EQ(ReadSampleBlock(path, *result.info, SampleFrameCount(*result.info)), ExpectedSamples(2));
+}
+
+TEST(WavReader, SkipsALargeChunkAheadOfTheAudio) {
+  const Bytes file = RiffFile({Chunk("fmt ", FormatPayload({})), Chunk("PIC ", Bytes(3 << 20, 0x55)),
+                               Chunk("data", SampleBytes(4))});
+  test::ScratchFolder folder;
+  const std::string path = folder.Write("picture.wav", file);
+  const WavHeaderResult result = ReadWavHeader(path);
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(ReadSampleBlock(path, *result.info, SampleFrameCount(*result.info)), ExpectedSamples(4));
+}
+
+TEST(WavReader, FallsBackToTheFixedPlacesWhenTheChunksDoNotPair) {
+  // Data before any format chunk, a format chunk too short to count, and a
+  // chunk whose size runs past the file all leave the fixed offsets.
+  HeaderFigures figures;
+  figures.dataSize = 8;
+  Bytes dataFirst = CanonicalHeader(figures);
+  std::copy_n("data", 4, dataFirst.begin() + 12);
+  Bytes shortFormat = CanonicalHeader(figures);
+  test::PutU32(shortFormat, 16, 14);
+  Bytes overrun = RiffFile({ChunkHeader("JUNK", 0xFFFFFFF0u)});
+  overrun.resize(44, 0);
+  for (const Bytes& header : {dataFirst, shortFormat}) {
+    const WavHeaderResult result = Parse(header);
+    ASSERT_TRUE(result.info) << result.message;
+    EXPECT_EQ(result.info->dataOffset, 44u);
+    EXPECT_EQ(SampleFrameCount(*result.info), 2);
+  }
+  EXPECT_EQ(Parse(overrun).message, kNotPcm);
+}
+
+TEST(WavReader, EndsTheChunkWalkOnAnyHostileSizes) {
+  for (std::uint32_t size : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFF7u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
+    std::vector<Bytes> chunks(2000, ChunkHeader("JUNK", size));
+    const Bytes file = RiffFile(chunks);
+    EXPECT_EQ(ParseWavHeader(file.data(), file.size(), 0xFFFFFFFFFFFFFFFFull).message, kNotPcm) << size;
+  }
+}
+
+TEST(WavReader, SurvivesRandomBytesAroundRealChunkNames) {
+  std::mt19937 random(7);
+  const char* names[] = {"fmt ", "data", "LIST", "RIFF", "WAVE"};
+  for (int round = 0; round < 20000; ++round) {
+    Bytes bytes(random() % 128);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    for (std::size_t at = 0; at + 4 <= bytes.size(); at += 4 + random() % 12) {
+      if (random() % 2) std::copy_n(names[random() % 5], 4, bytes.begin() + static_cast<long>(at));
+    }
+    if (bytes.size() >= 12 && random() % 2) std::copy_n("WAVE", 4, bytes.begin() + 8);
+    const WavHeaderResult result = ParseWavHeader(bytes.data(), bytes.size(), random());
+    if (result.info) {
+      EXPECT_GE(SampleFrameCount(*result.info), 0);
+    } else {
+      EXPECT_FALSE(result.message.empty());
+    }
+  }
+}
+
+TEST(WavReader, CountsTheWholeFramesOfAnOpenEndedDataChunk) {
+  HeaderFigures figures;
+  figures.dataSize = 0xFFFFFFFFu;
+  Bytes file = Join({CanonicalHeader(figures), SampleBytes(2), Bytes{9, 9}});
+  const WavHeaderResult result = Parse(file);
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(SampleFrameCount(*result.info), 2);
+  figures.dataSize = 0x80000000u;
+  const Bytes header = CanonicalHeader(figures);
+  const WavHeaderResult empty = Parse(header);
+  ASSERT_TRUE(empty.info);
+  EXPECT_EQ(SampleFrameCount(*empty.info), 0);
+  const WavHeaderResult huge = ParseWavHeader(header.data(), header.size(), 0xFFFFFFFFFFFFFFFFull);
+  ASSERT_TRUE(huge.info);
+  EXPECT_GT(SampleFrameCount(*huge.info), 0);
+}
+
+TEST(WavReader, ReadsZerosWhereTheFileEndsBeforeItsDataSize) {
+  HeaderFigures figures;
+  figures.dataSize = 400;
+  test::ScratchFolder folder;
+  const std::string path = folder.Write("cut.wav", Join({CanonicalHeader(figures), SampleBytes(2)}));
+  const WavHeaderResult result = ReadWavHeader(path);
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(SampleFrameCount(*result.info), 100);
+  EXPECT_EQ(ReadSampleBlock(path, *result.info, 100), ExpectedSamples(2, 98));
+}
+
+TEST(WavReader, ReadsSamplesLittleEndianAndIgnoresWhatFollowsTheData) {
+  HeaderFigures figures;
+  figures.dataSize = 4;
+  test::ScratchFolder folder;
+  const std::string path =
+      folder.Write("le.wav", Join({CanonicalHeader(figures), Bytes{0x01, 0x80, 0xFF, 0x7F}, Chunk("LIST", Bytes(8, 1))}));
+  const WavHeaderResult result = ReadWavHeader(path);
+  ASSERT_TRUE(result.info) << result.message;
+  EXPECT_EQ(ReadSampleBlock(path, *result.info, 1), (std::vector<std::int16_t>{-32767, 32767}));
+}
+
+TEST(WavReader, GivesTheWaveMessageForWhatCannotBeOpenedOrIsNoFile) {
+  test::ScratchFolder folder;
+  EXPECT_EQ(ReadWavHeader(folder.Path("missing.wav")).message, kNotWave);
+  EXPECT_EQ(ReadWavHeader(folder.path()).message, kNotWave);
+  EXPECT_EQ(ReadWavHeader(folder.Write("empty.wav", {})).message, kNotWave);
+}
+
+TEST(WavReader, GivesAnEmptyBlockForNoFramesAndNothingForImpossibleCounts) {
+  test::ScratchFolder folder;
+  const std::string path = folder.Write("a.wav", CanonicalHeader({}));
+  const WavFormatInfo info = *Parse(CanonicalHeader({})).info;
+  EXPECT_EQ(ReadSampleBlock(path, info, 0), std::vector<std::int16_t>{});
+  EXPECT_FALSE(ReadSampleBlock(path, info, std::int64_t{1} << 62));
+}
+
+}  // namespace
+}  // namespace quenlow

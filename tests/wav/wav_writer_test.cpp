@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "wav/wav_writer.h"
+#include "wav_test_files.h"
+
+namespace quenlow {
+namespace {
+
+using test::Bytes;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+
+std::int32_t LeftSample(std::int64_t frame) { return static_cast<std::int32_t>(frame * 1001 - 8388608 % 7919); }
+std::int32_t RightSample(std::int64_t frame) { return static_cast<std::int32_t>(8388607 - frame * 3); }
+
+// A packed block with a different, known value in every sample.
+Bytes PackedBlock(std::int64_t frames) {
+  Bytes bytes;
+  for (std::int64_t i = 0; i < frames; ++i) {
+    for (std::int32_t value : {LeftSample(i), RightSample(i)}) {
+      for (int b = 0; b < 3; ++b) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * b)));
+    }
+  }
+  return bytes;
+}
+
+std::uint32_t U32At(const Bytes& bytes, std::size_t offset) {
+  return bytes[offset] | (bytes[offset + 1] << 8) | (bytes[offset + 2] << 16) |
+         (static_cast<std::uint32_t>(bytes[offset + 3]) << 24);
+}
+
+std::uint64_t U64At(const Bytes& bytes, std::size_t offset) {
+  return U32At(bytes, offset) | (std::uint64_t{U32At(bytes, offset + 4)} << 32);
+}
+
+// Opens the file with libsndfile and checks what another program would see.
+void ExpectReadableBySndfile(const std::string& path, int majorFormat, int rate, std::int64_t frames) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  EXPECT_EQ(info.format, majorFormat | SF_FORMAT_PCM_24);
+  EXPECT_EQ(info.samplerate, rate);
+  EXPECT_EQ(info.channels, 2);
+  EXPECT_EQ(info.frames, frames);
+  std::vector<int> samples(2 * static_cast<std::size_t>(std::min<std::int64_t>(frames, 16)));
+  EXPECT_EQ(sf_readf_int(file, samples.data(), static_cast<sf_count_t>(samples.size() / 2)),
+            static_cast<sf_count_t>(samples.size() / 2));
+  for (std::size_t i = 0; i < samples.size() / 2; ++i) {
+    // libsndfile scales 24-bit samples to the top of an int.
+    EXPECT_EQ(samples[2 * i], LeftSample(static_cast<std::int64_t>(i)) * 256) << "frame " << i << " left";
+    EXPECT_EQ(samples[2 * i + 1], RightSample(static_cast<std::int64_t>(i)) * 256) << "frame " << i << " right";
+  }
+  sf_close(file);
+}
+
+TEST(OutputFileName, RemovesTheLastFourCharactersWhateverTheyAre) {
+  EXPECT_EQ(OutputFileName("take1.wav", kUnfilteredSuffix), "take1 QLW unfiltered.wav");
+  EXPECT_EQ(OutputFileName("take1.wav", kFilteredSuffix), "take1 QLW filtered.wav");
+  EXPECT_EQ(OutputFileName("take1.wave", kUnfilteredSuffix), "take1. QLW unfiltered.wav");
+  EXPECT_EQ(OutputFileName("x.wa", kUnfilteredSuffix), " QLW unfiltered.wav");
+  EXPECT_EQ(OutputFileName("ab", kFilteredSuffix), "ab QLW filtered.wav");
+  EXPECT_EQ(OutputFileName("", kFilteredSuffix), " QLW filtered.wav");
+  EXPECT_EQ(OutputFileName("../in/take1.wav", kFilteredSuffix), "../in/take1 QLW filtered.wav");
+}
+
+TEST(WavWriter, WritesTheCanonicalHeaderByteForByte) {
+  ScratchFolder folder;
+  const std::string path = folder.Path("out.wav");
+  const Bytes block = PackedBlock(4);
+  ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 4, block.data()).ok);
+  const Bytes expectedHeader = {'R', 'I', 'F', 'F', 60, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
+                                16, 0, 0, 0, 1, 0, 2, 0, 0x10, 0xB1, 0x02, 0, 0x60, 0x26, 0x10, 0,
+                                6, 0, 24, 0, 'd', 'a', 't', 'a', 24, 0, 0, 0};
+  const Bytes file = ReadWholeFile(path);
+  ASSERT_EQ(file.size(), 44u + 24);
+  EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), expectedHeader);
+  EXPECT_EQ(Bytes(file.begin() + 44, file.end()), block);
+  ExpectReadableBySndfile(path, SF_FORMAT_WAV, 176400, 4);
+}
+
+TEST(WavWriter, GivesFourTimesTheRateAndItsByteRateAt48kHz) {
+  ScratchFolder folder;
+  const std::string path = folder.Path("out.wav");
+  const Bytes block = PackedBlock(214);
+  ASSERT_TRUE(WriteOutputWav(path, 2, 48000, 214, block.data()).ok);
+  const Bytes file = ReadWholeFile(path);
+  ASSERT_EQ(file.size(), 44u + 1284);
+  EXPECT_EQ(U32At(file, 24), 192000u);
+  EXPECT_EQ(U32At(file, 28), 1152000u);
+  EXPECT_EQ(U32At(file, 40), 1284u);
+  EXPECT_EQ(U32At(file, 4), 1320u);
+  ExpectReadableBySndfile(path, SF_FORMAT_WAV, 192000, 214);
+}
+
+TEST(WavWriter, WritesAHeaderAloneForNoFrames) {
+  ScratchFolder folder;
+  const std::string path = folder.Path("empty.wav");
+  ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 0, nullptr).ok);
+  const Bytes file = ReadWholeFile(path);
+  ASSERT_EQ(file.size(), 44u);
+  EXPECT_EQ(U32At(file, 4), 36u);
+  EXPECT_EQ(U32At(file, 40), 0u);
+  ExpectReadableBySndfile(path, SF_FORMAT_WAV, 176400, 0);
+}
+
+TEST(WavWriter, ReplacesALongerFileAndLeavesNoTemporaryFile) {
+  ScratchFolder folder;
+  const std::string path = folder.Write("take1 QLW unfiltered.wav", Bytes(100000, 0xAB));
+  const Bytes block = PackedBlock(10);
+  ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 10, block.data()).ok);
+  EXPECT_EQ(std::filesystem::file_size(path), 44u + 60);
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"take1 QLW unfiltered.wav"});
+}
+
+TEST(WavWriter, WritesTheSameFileFromManyPiecesAsFromOne) {
+  ScratchFolder folder;
+  const std::int64_t frames = 300000;  // past the write buffer
+  const Bytes block = PackedBlock(frames);
+  ASSERT_TRUE(WriteOutputWav(folder.Path("whole.wav"), 2, 44100, frames, block.data()).ok);
+  OutputWavWriter writer(folder.Path("pieces.wav"), 2, 176400, frames);
+  EXPECT_EQ(writer.DataSize(), block.size());
+  for (std::size_t at = 0, piece = 1; at < block.size(); at += piece, piece = piece * 3 % 70001 + 1) {
+    writer.Append(block.data() + at, std::min(piece, block.size() - at));
+  }
+  ASSERT_TRUE(writer.Finish().ok);
+  EXPECT_EQ(ReadWholeFile(folder.Path("pieces.wav")), ReadWholeFile(folder.Path("whole.wav")));
+  ExpectReadableBySndfile(folder.Path("pieces.wav"), SF_FORMAT_WAV, 176400, frames);
+}
+
+TEST(WavWriter, GivesTheFileTheModeOfANewlyCreatedFile) {
+  ScratchFolder folder;
+  const mode_t previous = umask(027);
+  const bool ok = WriteOutputWav(folder.Path("m.wav"), 2, 44100, 0, nullptr).ok;
+  umask(previous);
+  ASSERT_TRUE(ok);
+  struct stat status {};
+  ASSERT_EQ(stat(folder.Path("m.wav").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0640u);
+}
+
+TEST(WavWriter, WritesRf64WhenTheRiffSizePassesTheLimit) {
+  ScratchFolder folder;
+  const std::string path = folder.Path("long.wav");
+  const std::int64_t frames = 50;
+  const Bytes block = PackedBlock(frames);
+  {
+    // 300 bytes of data would need a RIFF size of 336.
+    OutputWavWriter writer(path, 2, 192000, frames, 335);
+    writer.Append(block.data(), block.size());
+    ASSERT_TRUE(writer.Finish().ok);
+  }
+  const Bytes file = ReadWholeFile(path);
+  ASSERT_EQ(file.size(), 80u + 300);
+  EXPECT_EQ(std::string(file.begin(), file.begin() + 4), "RF64");
+  EXPECT_EQ(U32At(file, 4), 0xFFFFFFFFu);
+  EXPECT_EQ(std::string(file.begin() + 8, file.begin() + 16), "WAVEds64");
+  EXPECT_EQ(U32At(file, 16), 28u);
+  EXPECT_EQ(U64At(file, 20), 372u);
+  EXPECT_EQ(U64At(file, 28), 300u);
+  EXPECT_EQ(U64At(file, 36), 50u);
+  EXPECT_EQ(U32At(file, 44), 0u);
+  EXPECT_EQ(std::string(file.begin() + 48, file.begin() + 52), "fmt ");
+  EXPECT_EQ(std::string(file.begin() + 72, file.begin() + 76), "data");
+  EXPECT_EQ(U32At(file, 76), 0xFFFFFFFFu);
+  ExpectReadableBySndfile(path, SF_FORMAT_RF64, 192000, frames);
+
+  // At the limit the canonical form still holds.
+  OutputWavWriter canonical(path, 2, 192000, frames, 336);
+  canonical.Append(block.data(), block.size());
+  ASSERT_TRUE(canonical.Finish().ok);
+  EXPECT_EQ(std::filesystem::file_size(path), 44u + 300);
+}
+
+TEST(WavWriter, ReportsAFolderThatCannotHoldTheFileAndLeavesNothing) {
+  ScratchFolder folder;
+  const std::string plainFile = folder.Write("plain", Bytes{1, 2, 3});
+  const std::filesystem::path subfolder = folder.Path("sub");
+  std::filesystem::create_directory(subfolder);
+  const std::pair<std::string, std::string> cases[] = {
+      {folder.Path("missing/out.wav"), "No such file or directory"},
+      {plainFile + "/out.wav", "Not a directory"},
+      {subfolder.string(), "Is a directory"},
+  };
+  for (const auto& [path, reason] : cases) {
+    const WriteResult result = WriteOutputWav(path, 2, 44100, 0, nullptr);
+    EXPECT_FALSE(result.ok) << path;
+    EXPECT_EQ(result.reason, "Could not write " + path + ": " + reason);
+  }
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"plain", "sub"}));
+  EXPECT_TRUE(std::filesystem::is_empty(subfolder));
+  EXPECT_EQ(ReadWholeFile(plainFile), (Bytes{1, 2, 3}));
+}
+
+TEST(WavWriter, ReportsAReadOnlyFolder) {
+  // Permission bits do not stop the superuser.
+  if (geteuid() == 0) GTEST_SKIP() << "running as root";
+  ScratchFolder folder;
+  std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  const WriteResult result = WriteOutputWav(folder.Path("out.wav"), 2, 44100, 0, nullptr);
+  EXPECT_FALSE(result.ok);
+  EXPECT_EQ(result.reason, "Could not write " + folder.Path("out.wav") + ": Permission denied");
+}
+
+TEST(WavWriter, KeepsTheOldFileWhenAFileSizeLimitStopsTheWriteMidway) {
+  // The smaller block fails while the write buffer is flushed, the larger one
+  // while it goes to the file straight from the caller's memory.
+  for (const std::int64_t frames : {30000, 300000}) {
+    ScratchFolder folder;
+    const std::string path = folder.Write("out.wav", Bytes(1000, 0x5A));
+    const Bytes block = PackedBlock(frames);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{100000, 100000};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const WriteResult result = WriteOutputWav(path, 2, 44100, frames, block.data());
+      _exit(result.ok ? 1 : result.reason == "Could not write " + path + ": File too large" ? 0 : 2);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << frames << " frames; 1: reported success, 2: wrong reason";
+    EXPECT_EQ(ReadWholeFile(path), Bytes(1000, 0x5A));
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
+  }
+}
+
+TEST(WavWriter, RefusesToCommitAFileWithTheWrongNumberOfSampleBytes) {
+  ScratchFolder folder;
+  const std::string path = folder.Write("out.wav", Bytes{7});
+  const Bytes block = PackedBlock(3);
+  {
+    OutputWavWriter tooFew(path, 2, 176400, 3);
+    tooFew.Append(block.data(), block.size() - 1);
+    const WriteResult result = tooFew.Finish();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.reason, "Could not write " + path + ": only 17 of 18 sample bytes were given");
+    EXPECT_EQ(tooFew.Finish().reason, result.reason);
+  }
+  {
+    OutputWavWriter tooMany(path, 2, 176400, 2);
+    tooMany.Append(block.data(), block.size());
+    tooMany.Append(block.data(), 1);
+    EXPECT_FALSE(tooMany.Ok());
+    const WriteResult result = tooMany.Finish();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.reason, "Could not write " + path + ": more sample bytes were given than the header announces");
+  }
+  EXPECT_FALSE(WriteOutputWav(path, 0, 44100, 1, block.data()).ok);
+  EXPECT_FALSE(WriteOutputWav(path, 2, 44100, -1, block.data()).ok);
+  EXPECT_FALSE(WriteOutputWav(path, 2, 44100, 1, nullptr).ok);
+  EXPECT_EQ(ReadWholeFile(path), Bytes{7});
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
+}
+
+TEST(WavWriter, RemovesAnUnfinishedTemporaryFile) {
+  ScratchFolder folder;
+  {
+    OutputWavWriter writer(folder.Path("out.wav"), 2, 176400, 1);
+    const Bytes block = PackedBlock(1);
+    writer.Append(block.data(), block.size());
+    EXPECT_EQ(folder.Entries().size(), 1u);
+  }
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
+}  // namespace
+}  // namespace quenlow
