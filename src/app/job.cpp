@@ -22,7 +22,7 @@ WriteResult WritePass(const std::string& name, const WavFormatInfo& info, std::i
                       Produce produce) {
   OutputWavWriter writer(name, 2, std::int64_t{info.sampleRate} * OversamplingRatio, frames);
   std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min(frames, kPieceFrames)) * kPackedFrameBytes);
-  for (std::int64_t first = 0; first < frames; first += kPieceFrames) {
+  for (std::int64_t first = 0; first < frames && writer.Ok(); first += kPieceFrames) {
     const std::int64_t count = std::min(kPieceFrames, frames - first);
     produce(first, count, piece.data());
     writer.Append(piece.data(), static_cast<std::size_t>(count) * kPackedFrameBytes);

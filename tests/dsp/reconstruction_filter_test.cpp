@@ -8,36 +8,22 @@
 
 #include "dsp/oversampler.h"
 #include "dsp/signal_chain.h"
+#include "support/reference_chain.h"
 
 namespace quenlow {
 namespace {
 
+using test::ReferenceOutputs;
+using test::RunReferenceChain;
+
 std::int32_t Unpack(const PackedSampleBlock& block, std::size_t element) {
-  const std::uint32_t bits = block[3 * element] | (block[3 * element + 1] << 8) | (block[3 * element + 2] << 16);
-  return static_cast<std::int32_t>(bits << 8) >> 8;
+  return test::UnpackSample24(block, element);
 }
 
 FilterTaps Identity() {
   FilterTaps taps{};
   taps[0] = 1.0;
   return taps;
-}
-
-// The whole-array chain of both passes, as the job defines it.
-struct ReferenceOutputs {
-  PackedSampleBlock unfiltered;
-  PackedSampleBlock filtered;
-};
-
-ReferenceOutputs RunReferenceChain(const std::vector<std::int16_t>& interleaved, const FilterTaps& taps) {
-  const StereoChannels channels = SplitChannels(interleaved);
-  const std::vector<std::int16_t> heldLeft = HoldSamples(channels.left, OversamplingRatio);
-  const std::vector<std::int16_t> heldRight = HoldSamples(channels.right, OversamplingRatio);
-  UniformSource source;
-  ReferenceOutputs outputs;
-  outputs.unfiltered = QuantiseHeld(heldLeft, heldRight, source);
-  outputs.filtered = QuantiseFiltered(ConvolveHeld(heldLeft, heldRight, taps), source);
-  return outputs;
 }
 
 TEST(ReconstructionFilter, IdentityTapsOnOneFrameGiveTheKnownFrames) {
