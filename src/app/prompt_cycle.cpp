@@ -1,0 +1,64 @@
+#include "app/prompt_cycle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+
+#include "app/job_run.h"
+#include "console/screens.h"
+#include "wav/wav_reader.h"
+
+namespace quenlow {
+namespace {
+
+constexpr const char* kNotFound = "            File not found.\\n Please enter a valid filename  ";
+
+// Restores the terminal however the cycle is left.
+struct TerminalGuard {
+  ~TerminalGuard() { console::RestoreTerminal(); }
+};
+
+}  // namespace
+
+bool FileExists(const std::string& name) {
+  if (name.empty()) return false;
+  // Non-blocking, so that a pipe with no writer fails or passes at once
+  // instead of hanging the dialogue.
+  const int fd = ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status {};
+  const bool isDirectory = ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+  ::close(fd);
+  return !isDirectory;
+}
+
+int RunPromptCycle() {
+  std::string error;
+  if (!console::SetUpWindow(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 2;
+  }
+  TerminalGuard guard;
+  for (;;) {
+    console::DrawStartScreen();
+    const std::string name = console::PromptFileName();
+    if (!FileExists(name)) {
+      console::ShowError(kNotFound);
+      continue;
+    }
+    const WavHeaderResult header = ReadWavHeader(name);
+    if (!header.info) {
+      console::ShowError(header.message);
+      continue;
+    }
+    const WavFormatInfo& info = *header.info;
+    const std::int64_t frameCount = SampleFrameCount(info);
+    console::ShowFileData(info.channelCount, info.sampleRate, frameCount,
+                          DurationSeconds(info, frameCount));
+    return RunJob(name, info, frameCount);
+  }
+}
+
+}  // namespace quenlow

@@ -1,0 +1,17 @@
+// The real terminal behind the console. Only terminal.cpp speaks curses.
+#pragma once
+
+#include <string>
+
+#include "console/console_backend.h"
+
+namespace quenlow::console {
+
+// Takes the terminal: locale, signal handlers, curses screen, colours. On
+// failure returns nothing and `error` says why in one line; nothing has then
+// been written to the terminal.
+ConsoleBackend* OpenTerminal(std::string& error);
+// Gives the terminal back; safe to call when it was never taken.
+void CloseTerminal();
+
+}  // namespace quenlow::console

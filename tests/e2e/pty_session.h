@@ -1,0 +1,87 @@
+// Runs the real program under a pseudo-terminal and reads its screen back
+// through a terminal emulator, the way a user would see it.
+//
+//   PtySession s;
+//   ASSERT_TRUE(s.Start(dir));
+//   ASSERT_TRUE(s.WaitForText(8, "Wave file to process?"));
+//   s.Type("song.wav");
+//   s.Press(PtySession::Key::Enter);
+//   EXPECT_EQ(s.WaitForExit(), 0);
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct VTerm;
+struct VTermScreen;
+
+namespace quenlow::e2e {
+
+using namespace std::chrono_literals;
+
+class PtySession {
+ public:
+  enum class Key { Enter, Backspace, Tab, Escape, Space, Up, Down, Left, Right, F1 };
+
+  // Terminal palette indices (0 black ... 7 white, 8 to 15 their bright
+  // forms); -1 for the terminal's default colour.
+  struct Colors {
+    int foreground;
+    int background;
+    friend bool operator==(const Colors&, const Colors&) = default;
+  };
+
+  PtySession();
+  ~PtySession();  // a program still running gets SIGTERM, then SIGKILL
+  PtySession(const PtySession&) = delete;
+  PtySession& operator=(const PtySession&) = delete;
+
+  // Starts the program in `workingDir` with TERM=xterm-256color and the
+  // given window size; `environment` adds or replaces "NAME=value" entries.
+  bool Start(const std::string& workingDir, const std::vector<std::string>& environment = {},
+             int rows = 28, int columns = 80);
+
+  void Type(std::string_view utf8);
+  void Press(Key key);
+  // Sends bytes exactly as given (escape sequences, control characters).
+  void SendRaw(std::string_view bytes);
+  void Resize(int rows, int columns);
+
+  // Waits until row `row` (from 1) holds `text`, or until the condition holds.
+  bool WaitForText(int row, std::string_view text, std::chrono::milliseconds timeout = 5s);
+  bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout = 5s);
+  // Takes in whatever the program has written in this time.
+  void Pump(std::chrono::milliseconds duration);
+
+  std::string Row(int row) const;          // UTF-8, trailing blanks kept
+  std::string Text(int row, int column, int length) const;
+  Colors CellColors(int row, int column) const;
+  std::string Screen() const;              // all rows, for failure messages
+  int BellCount() const { return bells_; }
+  std::string Title() const { return title_; }
+
+  // The exit status, 128 + signal number for a signal; nothing on timeout.
+  std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 5s);
+
+ private:
+  void ReadOutput(int waitMs);
+  static int OnBell(void* user);
+  static int OnProperty(int property, void* value, void* user);
+  static void OnOutput(const char* bytes, std::size_t length, void* user);
+
+  VTerm* vterm_ = nullptr;
+  VTermScreen* screen_ = nullptr;
+  int master_ = -1;
+  int pid_ = -1;
+  std::optional<int> exitStatus_;
+  int rows_ = 0;
+  int columns_ = 0;
+  int bells_ = 0;
+  std::string title_;
+};
+
+}  // namespace quenlow::e2e
