@@ -1,13 +1,20 @@
 #include "app/job.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <memory>
+#include <new>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
+#include "dsp/unfiltered_pass.h"
 #include "wav/wav_writer.h"
 
 namespace quenlow {
@@ -15,19 +22,87 @@ namespace {
 
 // Frames produced and handed to the writer at a time: large enough that the
 // per-piece work is negligible, small enough to keep memory flat.
-constexpr std::int64_t kPieceFrames = std::int64_t{1} << 16;
+constexpr std::int64_t kPieceFrames = std::int64_t{1} << 17;
+// Pieces in flight between the producing thread and the writing one.
+constexpr std::int64_t kPiecesInFlight = 3;
 
-template <typename Produce>
-WriteResult WritePass(const std::string& name, const WavFormatInfo& info, std::int64_t frames,
-                      Produce produce) {
-  OutputWavWriter writer(name, 2, std::int64_t{info.sampleRate} * OversamplingRatio, frames);
-  std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min(frames, kPieceFrames)) * kPackedFrameBytes);
-  for (std::int64_t first = 0; first < frames && writer.Ok(); first += kPieceFrames) {
-    const std::int64_t count = std::min(kPieceFrames, frames - first);
-    produce(first, count, piece.data());
-    writer.Append(piece.data(), static_cast<std::size_t>(count) * kPackedFrameBytes);
+// Streams one pass into its writer: a producing thread computes the next
+// pieces (on all cores, through the pass's own threads) while this thread
+// hands the finished ones to the writer, in order.
+// Starts `work` on a thread of its own, or, when no thread can be had, runs
+// it here and now. Returns the thread to join, if one was started.
+template <typename Work>
+std::optional<std::thread> StartOrRun(Work work) {
+  try {
+    return std::thread(work);
+  } catch (const std::system_error&) {
+    work();
+    return std::nullopt;
   }
-  return writer.Finish();
+}
+
+// Streams one pass into its writer: a producing thread computes the next
+// pieces (on all cores, through the pass's own threads) while this thread
+// hands the finished ones to the writer, in order. Without a thread to spare
+// it produces and writes by turns. False when not even one piece's memory can
+// be had.
+template <typename Produce>
+bool StreamPass(OutputWavWriter& writer, std::int64_t frames, Produce produce) {
+  const std::int64_t pieces = (frames + kPieceFrames - 1) / kPieceFrames;
+  if (pieces == 0) return true;
+  const std::size_t pieceBytes = static_cast<std::size_t>(std::min(frames, kPieceFrames)) * kPackedFrameBytes;
+  std::vector<std::unique_ptr<std::uint8_t[]>> slots;
+  for (std::int64_t i = 0; i < std::min(kPiecesInFlight, pieces); ++i) {
+    std::unique_ptr<std::uint8_t[]> slot(new (std::nothrow) std::uint8_t[pieceBytes]);
+    if (!slot) break;
+    slots.push_back(std::move(slot));
+  }
+  if (slots.empty()) return false;
+  const auto inFlight = static_cast<std::int64_t>(slots.size());
+  auto frameCount = [&](std::int64_t piece) { return std::min(kPieceFrames, frames - piece * kPieceFrames); };
+  auto slot = [&](std::int64_t piece) { return slots[static_cast<std::size_t>(piece % inFlight)].get(); };
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::int64_t produced = 0;
+  std::int64_t written = 0;
+  auto produceAll = [&] {
+    for (std::int64_t piece = 0; piece < pieces; ++piece) {
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return piece - written < inFlight; });
+      }
+      produce(piece * kPieceFrames, frameCount(piece), slot(piece));
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        produced = piece + 1;
+      }
+      changed.notify_all();
+    }
+  };
+  std::optional<std::thread> producer;
+  if (inFlight > 1) {
+    try {
+      producer.emplace(produceAll);
+    } catch (const std::system_error&) {
+    }
+  }
+  for (std::int64_t piece = 0; piece < pieces; ++piece) {
+    if (producer) {
+      std::unique_lock<std::mutex> lock(mutex);
+      changed.wait(lock, [&] { return produced > piece; });
+    } else {
+      produce(piece * kPieceFrames, frameCount(piece), slot(piece));
+    }
+    writer.Append(slot(piece), static_cast<std::size_t>(frameCount(piece)) * kPackedFrameBytes);
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      written = piece + 1;
+    }
+    changed.notify_all();
+  }
+  if (producer) producer->join();
+  return true;
 }
 
 void Tell(const JobOptions& options, const std::string& message) {
@@ -35,20 +110,19 @@ void Tell(const JobOptions& options, const std::string& message) {
 }
 
 // The taps, or all zeros (the filtered file then holds the dither alone) with
-// the user told why.
-FilterTaps ObtainTaps(const JobOptions& options) {
+// the message that tells the user why.
+struct ObtainedTaps {
+  FilterTaps taps{};
+  std::string message;
+};
+
+ObtainedTaps ObtainTaps(const JobOptions& options) {
   std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
-  if (!path) {
-    Tell(options, " recfilt.dat not found: the filtered file will hold dither only  ");
-    return FilterTaps{};
-  }
+  if (!path) return {FilterTaps{}, " recfilt.dat not found: the filtered file will hold dither only  "};
   std::optional<FilterTaps> taps = LoadFilterTaps(*path);
-  if (!taps) {
-    Tell(options, " " + *path + " cannot be read: the filtered file will hold dither only  ");
-    return FilterTaps{};
-  }
-  return *taps;
+  if (!taps) return {FilterTaps{}, " " + *path + " cannot be read: the filtered file will hold dither only  "};
+  return {*taps, ""};
 }
 
 }  // namespace
@@ -65,23 +139,44 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
   }
   const SignalInput input{samples->data(), frameCount};
   const UniformSource jobStart;
-  bool allWritten = true;
+  const std::int64_t outputRate = std::int64_t{info.sampleRate} * OversamplingRatio;
 
-  const WriteResult unfiltered = WritePass(
-      unfilteredName, info, UnfilteredFrameCount(frameCount),
-      [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-        ProduceUnfilteredFrames(input, jobStart, first, count, out);
-      });
+  bool enoughMemory = true;
+  OutputWavWriter unfilteredWriter(unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
+  {
+    UnfilteredPass pass(input, jobStart);
+    enoughMemory = StreamPass(unfilteredWriter, UnfilteredFrameCount(frameCount),
+                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
+                                pass.Produce(first, count, out);
+                              });
+  }
+  if (!enoughMemory) {
+    Tell(options, " Not enough memory for this recording  ");
+    return false;  // the writer removes its temporary file
+  }
+  // The unfiltered file goes to disk while the filtered one is computed.
+  WriteResult unfiltered;
+  std::optional<std::thread> finishing = StartOrRun([&] { unfiltered = unfilteredWriter.Finish(); });
+
+  const ObtainedTaps taps = ObtainTaps(options);
+  OutputWavWriter filteredWriter(filteredName, 2, outputRate, FilteredFrameCount(frameCount));
+  {
+    FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
+    enoughMemory = StreamPass(filteredWriter, FilteredFrameCount(frameCount),
+                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
+                                pass.Produce(first, count, out);
+                              });
+  }
+  const WriteResult filtered =
+      enoughMemory ? filteredWriter.Finish() : WriteResult{false, "Not enough memory for this recording"};
+  if (finishing) finishing->join();
+
+  bool allWritten = true;
   if (!unfiltered.ok) {
     Tell(options, " " + unfiltered.reason + "  ");
     allWritten = false;
   }
-
-  const FilterTaps taps = ObtainTaps(options);
-  FilteredPass filteredPass(input, taps, FilteredPassStart(jobStart, frameCount));
-  const WriteResult filtered = WritePass(
-      filteredName, info, FilteredFrameCount(frameCount),
-      [&](std::int64_t first, std::int64_t count, std::uint8_t* out) { filteredPass.Produce(first, count, out); });
+  if (!taps.message.empty()) Tell(options, taps.message);
   if (!filtered.ok) {
     Tell(options, " " + filtered.reason + "  ");
     allWritten = false;

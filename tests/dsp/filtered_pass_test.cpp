@@ -1,0 +1,284 @@
+// The fast filtered pass against the reference arithmetic, byte for byte.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dsp/dither_draws.h"
+#include "dsp/fast_filter_bound.h"
+#include "dsp/fast_filter_kernel.h"
+#include "dsp/fast_filter_phase.h"
+#include "dsp/filtered_pass.h"
+#include "dsp/reconstruction_filter.h"
+#include "dsp/signal_chain.h"
+#include "dsp/unfiltered_pass.h"
+
+namespace quenlow {
+namespace {
+
+using Samples = std::vector<std::int16_t>;
+
+// Input signals, interleaved stereo, `frames` frames.
+Samples QuietSignal(std::int64_t frames, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> small(-3, 3);
+  Samples samples(static_cast<std::size_t>(2 * frames));
+  for (auto& s : samples) s = static_cast<std::int16_t>(small(random));
+  return samples;
+}
+
+Samples FullScaleNoise(std::int64_t frames, std::uint32_t seed) {
+  std::mt19937 random(seed);
+  std::uniform_int_distribution<int> any(-32768, 32767);
+  Samples samples(static_cast<std::size_t>(2 * frames));
+  for (auto& s : samples) s = static_cast<std::int16_t>(any(random));
+  return samples;
+}
+
+Samples FullScaleSquare(std::int64_t frames, int period) {
+  Samples samples(static_cast<std::size_t>(2 * frames));
+  for (std::int64_t i = 0; i < frames; ++i) {
+    const bool high = (i / period) % 2 == 0;
+    samples[static_cast<std::size_t>(2 * i)] = high ? 32767 : -32768;
+    samples[static_cast<std::size_t>(2 * i + 1)] = high ? -32768 : 32767;
+  }
+  return samples;
+}
+
+// Taps like the supplied file's: a windowed sinc low-pass summing to about 1.
+FilterTaps LowPassTaps() {
+  FilterTaps taps{};
+  double sum = 0.0;
+  for (int k = 0; k < TapCount; ++k) {
+    const double x = (k - 107) / 4.0;
+    const double sinc = x == 0.0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
+    const double window = 0.5 + 0.5 * std::cos(M_PI * (k - 107) / 108.0);
+    taps[static_cast<std::size_t>(k)] = sinc * window;
+    sum += sinc * window;
+  }
+  for (double& tap : taps) tap /= 4.0 * sum / 4.0;
+  return taps;
+}
+
+FilterTaps RandomSignTaps(std::uint32_t seed, double magnitude) {
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> value(-magnitude, magnitude);
+  FilterTaps taps{};
+  for (double& tap : taps) tap = value(random);
+  return taps;
+}
+
+FilterTaps SubnormalTaps() {
+  FilterTaps taps = LowPassTaps();
+  for (int k = 0; k < TapCount; k += 3) taps[static_cast<std::size_t>(k)] = std::numeric_limits<double>::denorm_min() * (k + 1);
+  taps[5] = -1e-310;
+  return taps;
+}
+
+// Where the fast pass first differs from the reference, as text; empty when
+// the bytes agree.
+std::string FirstDifference(const std::vector<std::uint8_t>& fast, const std::vector<std::uint8_t>& exact) {
+  if (fast.size() != exact.size()) return "sizes differ";
+  for (std::size_t i = 0; i < fast.size(); ++i) {
+    if (fast[i] != exact[i]) {
+      return "frame " + std::to_string(i / kPackedFrameBytes) + ", " +
+             ((i % kPackedFrameBytes) < 3 ? "left" : "right") + " channel";
+    }
+  }
+  return "";
+}
+
+std::vector<std::uint8_t> ExactPass(const Samples& samples, const FilterTaps& taps, UniformSource start) {
+  const SignalInput input{samples.data(), static_cast<std::int64_t>(samples.size() / 2)};
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(FilteredFrameCount(input.frames)) * kPackedFrameBytes);
+  ProduceFilteredFramesExact(input, taps, start, 0, FilteredFrameCount(input.frames), bytes.data());
+  return bytes;
+}
+
+// The fast pass in uneven pieces, the later half first.
+std::vector<std::uint8_t> FastPass(FilteredPass& pass, std::int64_t frames) {
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames) * kPackedFrameBytes);
+  const std::int64_t middle = frames / 2 + 3 <= frames ? frames / 2 + 3 : frames;
+  for (std::int64_t first = middle; first < frames; first += 20011) {
+    const std::int64_t count = std::min<std::int64_t>(20011, frames - first);
+    pass.Produce(first, count, bytes.data() + first * kPackedFrameBytes);
+  }
+  pass.Produce(0, middle, bytes.data());
+  return bytes;
+}
+
+struct Case {
+  std::string name;
+  Samples samples;
+  FilterTaps taps;
+};
+
+void ExpectFastMatchesExact(const Case& c, int maxThreads) {
+  const UniformSource start = JumpAhead(UniformSource{}, 12345);
+  const SignalInput input{c.samples.data(), static_cast<std::int64_t>(c.samples.size() / 2)};
+  const std::vector<std::uint8_t> exact = ExactPass(c.samples, c.taps, start);
+  for (int threads = 1; threads <= maxThreads; ++threads) {
+    FilteredPass pass(input, c.taps, start, threads);
+    EXPECT_EQ(FirstDifference(FastPass(pass, FilteredFrameCount(input.frames)), exact), "")
+        << c.name << " with " << threads << " threads";
+  }
+}
+
+TEST(FilteredPass, MatchesTheReferenceForVariedSignalsAndTapsOnAnyThreadCount) {
+  const FilterTaps lowPass = LowPassTaps();
+  std::vector<Case> cases = {
+      {"no input", {}, lowPass},
+      {"one frame", FullScaleNoise(1, 1), lowPass},
+      {"55 frames", FullScaleNoise(55, 2), lowPass},
+      {"quiet", QuietSignal(1500, 3), lowPass},
+      {"full-scale noise", FullScaleNoise(3000, 4), lowPass},
+      {"full-scale square", FullScaleSquare(2500, 37), lowPass},
+      {"random signs", FullScaleNoise(1200, 5), RandomSignTaps(6, 0.05)},
+      {"subnormal taps", FullScaleNoise(800, 7), SubnormalTaps()},
+      {"all taps subnormal", FullScaleNoise(300, 8), RandomSignTaps(9, 1e-310)},
+      {"huge taps saturate", FullScaleSquare(600, 11), RandomSignTaps(10, 1e5)},
+      {"square through random signs", FullScaleSquare(900, 3), RandomSignTaps(12, 0.02)},
+  };
+  for (const Case& c : cases) ExpectFastMatchesExact(c, 3);
+}
+
+TEST(FilteredPass, TakesTheExactPathForTapsThatAreNotFiniteOrTooLarge) {
+  FilterTaps withNaN = LowPassTaps();
+  withNaN[100] = std::numeric_limits<double>::quiet_NaN();
+  FilterTaps withInfinity = LowPassTaps();
+  withInfinity[3] = -std::numeric_limits<double>::infinity();
+  const FilterTaps enormous = RandomSignTaps(13, 1e300);
+  for (const FilterTaps& taps : {withNaN, withInfinity, enormous}) {
+    const Samples samples = FullScaleNoise(40, 14);
+    const SignalInput input{samples.data(), 40};
+    FilteredPass pass(input, taps, UniformSource{}, 2);
+    EXPECT_FALSE(pass.UsesFastPath());
+    ExpectFastMatchesExact({"unusable taps", samples, taps}, 2);
+  }
+  EXPECT_TRUE(FilteredPass({}, LowPassTaps(), UniformSource{}, 1).UsesFastPath());
+}
+
+TEST(FilteredPass, EveryKernelThisProcessorRunsMatchesTheReference) {
+  const Case c{"noise", FullScaleNoise(700, 15), RandomSignTaps(16, 0.03)};
+  const SignalInput input{c.samples.data(), 700};
+  const std::vector<std::uint8_t> exact = ExactPass(c.samples, c.taps, UniformSource{});
+  for (const NamedPhaseKernel& kernel : AvailablePhaseKernels()) {
+    FilteredPass pass(input, c.taps, UniformSource{}, 1);
+    pass.SetKernelForTesting(kernel.kernel);
+    EXPECT_EQ(FirstDifference(FastPass(pass, FilteredFrameCount(700)), exact), "") << kernel.name;
+  }
+}
+
+// The error bound itself: the fast value and the reference's differ by no
+// more than the bound's factor times A = sum |tap| |held sample|.
+TEST(FastFilterBound, CoversTheDistanceBetweenFastAndReferenceValues) {
+  const double factor = ReferenceErrorFactor() + FastErrorFactor();
+  EXPECT_LT(factor, 4e-14);
+  for (std::uint32_t seed = 0; seed < 4; ++seed) {
+    const FilterTaps taps = RandomSignTaps(100 + seed, seed % 2 ? 1e3 : 0.1);
+    const Samples samples = FullScaleNoise(300, 200 + seed);
+    const PhaseTaps phase = MakePhaseTaps(taps);
+    std::vector<double> padded(kPhaseDelays - 1, 0.0);
+    for (int i = 0; i < 300 + 16; ++i) padded.push_back(i < 300 ? samples[static_cast<std::size_t>(2 * i)] : 0);
+    for (const NamedPhaseKernel& kernel : AvailablePhaseKernels()) {
+      std::vector<double> fast(4 * 320);
+      kernel.kernel(phase, padded.data() + kPhaseDelays - 1, 300, fast.data(), 320);
+      for (std::int64_t m = 0; m < 1200; ++m) {
+        const double exact = ExactFilteredValue(taps, samples.data(), 300, 2, m);
+        double magnitudes = 0.0;
+        for (int k = 0; k < TapCount && k <= m; ++k) {
+          magnitudes += std::fabs(taps[static_cast<std::size_t>(k)]) * std::abs(samples[static_cast<std::size_t>(2 * ((m - k) / 4))]);
+        }
+        const double y = fast[static_cast<std::size_t>((m % 4) * 320 + m / 4)];
+        ASSERT_LE(std::fabs(y - exact), factor * magnitudes * (1 + 1e-9)) << kernel.name << " value " << m;
+      }
+    }
+  }
+}
+
+// Taps of 1e5 that nearly cancel in every pair make the reference's rounding
+// errors large (about 3e-4 in the quantiser's units) while the
+// filtered values stay inside the range: many values then lie close enough to
+// a rounding boundary for the fast path to be wrong about them. The bound,
+// being for the worst case, sends every one of them to the exact path.
+FilterTaps CancellingTaps() {
+  std::mt19937 random(77);
+  std::uniform_real_distribution<double> small(-0.01, 0.01);
+  FilterTaps taps{};
+  for (int k = 0; k < TapCount; ++k) {
+    taps[static_cast<std::size_t>(k)] = (k == TapCount - 1 ? 0.0 : k % 2 ? -1e5 : 1e5) + small(random);
+  }
+  return taps;
+}
+
+int CountWrongFrames(const std::vector<std::uint8_t>& fast, const std::vector<std::uint8_t>& exact) {
+  int wrong = 0;
+  for (std::size_t i = 0; i < fast.size(); i += kPackedFrameBytes) {
+    if (!std::equal(fast.begin() + static_cast<std::ptrdiff_t>(i), fast.begin() + static_cast<std::ptrdiff_t>(i + kPackedFrameBytes),
+                    exact.begin() + static_cast<std::ptrdiff_t>(i))) {
+      ++wrong;
+    }
+  }
+  return wrong;
+}
+
+TEST(FilteredPass, CertificationBelowTheBoundLetsWrongSamplesThrough) {
+  const FilterTaps taps = CancellingTaps();
+  const Samples samples = FullScaleSquare(6000, 1000);
+  const SignalInput input{samples.data(), 6000};
+  const std::vector<std::uint8_t> exact = ExactPass(samples, taps, UniformSource{});
+
+  FilteredPass sound(input, taps, UniformSource{}, 2);
+  EXPECT_EQ(FirstDifference(FastPass(sound, FilteredFrameCount(6000)), exact), "");
+  EXPECT_GT(sound.ExactRecomputations(), 0);
+
+  for (double scale : {0.0, 1e-5}) {
+    FilteredPass cut(input, taps, UniformSource{}, 2);
+    cut.SetMarginScaleForTesting(scale);
+    EXPECT_GT(CountWrongFrames(FastPass(cut, FilteredFrameCount(6000)), exact), 0) << "margin scale " << scale;
+  }
+}
+
+TEST(FilteredPass, CountsItsExactRecomputations) {
+  const Samples samples = FullScaleNoise(500, 21);
+  FilteredPass pass({samples.data(), 500}, LowPassTaps(), UniformSource{}, 1);
+  FastPass(pass, FilteredFrameCount(500));
+  EXPECT_LT(pass.ExactRecomputations(), 20);
+  FilteredPass exactEverywhere({samples.data(), 500}, RandomSignTaps(1, 1e300), UniformSource{}, 1);
+  FastPass(exactEverywhere, FilteredFrameCount(500));
+  EXPECT_EQ(exactEverywhere.ExactRecomputations(), 2 * FilteredFrameCount(500));
+}
+
+TEST(UnfilteredPass, MatchesTheReferenceQuantiserOnAnyThreadCount) {
+  const Samples samples = FullScaleNoise(9000, 31);
+  const SignalInput input{samples.data(), 9000};
+  const UniformSource start = JumpAhead(UniformSource{}, 999);
+  const std::int64_t frames = UnfilteredFrameCount(9000);
+  std::vector<std::uint8_t> expected(static_cast<std::size_t>(frames) * kPackedFrameBytes);
+  ProduceUnfilteredFrames(input, start, 0, frames, expected.data());
+  for (int threads = 1; threads <= 3; ++threads) {
+    UnfilteredPass pass(input, start, threads);
+    std::vector<std::uint8_t> bytes(expected.size());
+    pass.Produce(frames / 3, frames - frames / 3, bytes.data() + frames / 3 * kPackedFrameBytes);
+    pass.Produce(0, frames / 3, bytes.data());
+    EXPECT_EQ(FirstDifference(bytes, expected), "") << threads << " threads";
+  }
+}
+
+TEST(FillDraws, GivesTheSourcesOwnSequenceAndLeavesItWhereNextDrawWould) {
+  for (std::size_t count : {0u, 1u, 15u, 16u, 17u, 1000u, 1003u}) {
+    UniformSource bulk = JumpAhead(UniformSource{}, count * 7);
+    UniformSource single = bulk;
+    std::vector<std::uint32_t> draws(count);
+    FillDraws(bulk, count, draws.data());
+    for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(draws[i], NextDraw(single)) << "draw " << i << " of " << count;
+    EXPECT_EQ(bulk.state, single.state) << count;
+  }
+}
+
+}  // namespace
+}  // namespace quenlow
