@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <exception>
 #include <memory>
 #include <new>
 #include <mutex>
@@ -32,9 +33,9 @@ constexpr std::int64_t kPiecesInFlight = 3;
 // Starts `work` on a thread of its own, or, when no thread can be had, runs
 // it here and now. Returns the thread to join, if one was started.
 template <typename Work>
-std::optional<std::thread> StartOrRun(Work work) {
+std::optional<std::jthread> StartOrRun(Work work) {
   try {
-    return std::thread(work);
+    return std::jthread(work);
   } catch (const std::system_error&) {
     work();
     return std::nullopt;
@@ -66,21 +67,32 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, Produce produce) {
   std::condition_variable changed;
   std::int64_t produced = 0;
   std::int64_t written = 0;
+  // A piece that fails (memory running out on the producing thread) ends the
+  // pass: the failure is thrown again on this thread, after the producer
+  // has stopped.
+  std::exception_ptr failure;
   auto produceAll = [&] {
     for (std::int64_t piece = 0; piece < pieces; ++piece) {
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return piece - written < inFlight; });
+        changed.wait(lock, [&] { return piece - written < inFlight || failure; });
+        if (failure) return;
       }
-      produce(piece * kPieceFrames, frameCount(piece), slot(piece));
+      try {
+        produce(piece * kPieceFrames, frameCount(piece), slot(piece));
+      } catch (...) {
+        std::lock_guard<std::mutex> lock(mutex);
+        failure = std::current_exception();
+      }
       {
         std::lock_guard<std::mutex> lock(mutex);
-        produced = piece + 1;
+        if (!failure) produced = piece + 1;
       }
       changed.notify_all();
+      if (failure) return;
     }
   };
-  std::optional<std::thread> producer;
+  std::optional<std::jthread> producer;
   if (inFlight > 1) {
     try {
       producer.emplace(produceAll);
@@ -90,7 +102,8 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, Produce produce) {
   for (std::int64_t piece = 0; piece < pieces; ++piece) {
     if (producer) {
       std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return produced > piece; });
+      changed.wait(lock, [&] { return produced > piece || failure; });
+      if (failure) break;
     } else {
       produce(piece * kPieceFrames, frameCount(piece), slot(piece));
     }
@@ -102,8 +115,11 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, Produce produce) {
     changed.notify_all();
   }
   if (producer) producer->join();
+  if (failure) std::rethrow_exception(failure);
   return true;
 }
+
+const std::string kNotEnoughMemory = " Not enough memory for this recording  ";
 
 void Tell(const JobOptions& options, const std::string& message) {
   if (options.tell) options.tell(message);
@@ -125,16 +141,18 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   return {*taps, ""};
 }
 
-}  // namespace
-
-bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
-                      const JobOptions& options) {
+// The job proper. Resources can run out anywhere in it (memory, threads):
+// ProcessRecording turns that into a message, and the writers' destructors
+// remove their temporary files on the way out.
+bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
+                    const JobOptions& options) {
   const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
   const std::string filteredName = OutputFileName(inputFileName, kFilteredSuffix);
 
-  std::optional<std::vector<std::int16_t>> samples = ReadSampleBlock(inputFileName, info, frameCount);
+  std::string readFailure;
+  std::optional<std::vector<std::int16_t>> samples = ReadSampleBlock(inputFileName, info, frameCount, &readFailure);
   if (!samples) {
-    Tell(options, " Not enough memory for this recording  ");
+    Tell(options, " " + readFailure + "  ");
     return false;
   }
   const SignalInput input{samples->data(), frameCount};
@@ -151,14 +169,36 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
                               });
   }
   if (!enoughMemory) {
-    Tell(options, " Not enough memory for this recording  ");
+    Tell(options, kNotEnoughMemory);
     return false;  // the writer removes its temporary file
   }
   // The unfiltered file goes to disk while the filtered one is computed.
   WriteResult unfiltered;
-  std::optional<std::thread> finishing = StartOrRun([&] { unfiltered = unfilteredWriter.Finish(); });
+  bool finishFailed = false;  // memory ran out on the finishing thread
+  std::optional<std::jthread> finishing = StartOrRun([&] {
+    try {
+      unfiltered = unfilteredWriter.Finish();
+    } catch (...) {
+      finishFailed = true;
+    }
+  });
+  bool unfilteredReported = false;
+  auto reportUnfiltered = [&] {
+    if (finishing) finishing->join();
+    finishing.reset();
+    if (finishFailed) unfiltered = WriteResult{false, "Not enough memory for this recording"};
+    finishFailed = false;
+    if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
+    unfilteredReported = true;
+  };
 
   const ObtainedTaps taps = ObtainTaps(options);
+  if (!taps.message.empty()) {
+    // The user hears of a missing filter before the filtered file is made,
+    // and after anything that went wrong with the unfiltered one.
+    reportUnfiltered();
+    Tell(options, taps.message);
+  }
   OutputWavWriter filteredWriter(filteredName, 2, outputRate, FilteredFrameCount(frameCount));
   {
     FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
@@ -169,19 +209,22 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
   }
   const WriteResult filtered =
       enoughMemory ? filteredWriter.Finish() : WriteResult{false, "Not enough memory for this recording"};
-  if (finishing) finishing->join();
+  reportUnfiltered();
+  if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
+  return unfiltered.ok && filtered.ok;
+}
 
-  bool allWritten = true;
-  if (!unfiltered.ok) {
-    Tell(options, " " + unfiltered.reason + "  ");
-    allWritten = false;
+}  // namespace
+
+bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
+                      const JobOptions& options) {
+  try {
+    return ProduceOutputs(inputFileName, info, frameCount, options);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::system_error&) {
   }
-  if (!taps.message.empty()) Tell(options, taps.message);
-  if (!filtered.ok) {
-    Tell(options, " " + filtered.reason + "  ");
-    allWritten = false;
-  }
-  return allWritten;
+  Tell(options, kNotEnoughMemory);
+  return false;
 }
 
 }  // namespace quenlow

@@ -29,7 +29,14 @@ WorkerPool::~WorkerPool() {
 }
 
 void WorkerPool::TakeTasks() {
-  for (int i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) (*task_)(i);
+  for (int i = next_.fetch_add(1); i < count_; i = next_.fetch_add(1)) {
+    try {
+      (*task_)(i);
+    } catch (...) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (!failure_) failure_ = std::current_exception();
+    }
+  }
 }
 
 void WorkerPool::WorkerLoop() {
@@ -73,6 +80,11 @@ void WorkerPool::Run(int count, const std::function<void(int)>& task) {
   // worker that wakes late finds no task left and leaves at once.
   std::unique_lock<std::mutex> lock(mutex_);
   done_.wait(lock, [&] { return busy_ == 0; });
+  if (failure_) {
+    std::exception_ptr failure = failure_;
+    failure_ = nullptr;
+    std::rethrow_exception(failure);
+  }
 }
 
 }  // namespace quenlow

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -24,7 +25,9 @@ class WorkerPool {
   int Size() const { return static_cast<int>(workers_.size()) + 1; }
 
   // Runs task(0) ... task(count - 1), on the workers and the calling thread,
-  // and returns when all have finished. One Run at a time.
+  // and returns when all have finished. One Run at a time. The first
+  // exception a task throws (memory running out, say) is thrown again here,
+  // on the caller's thread, once every task has ended.
   void Run(int count, const std::function<void(int)>& task);
 
  private:
@@ -32,6 +35,7 @@ class WorkerPool {
   void TakeTasks();
 
   std::vector<std::thread> workers_;
+  std::exception_ptr failure_;
   std::mutex mutex_;
   std::condition_variable wake_;
   std::condition_variable done_;

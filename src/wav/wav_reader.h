@@ -42,9 +42,12 @@ std::int64_t SampleFrameCount(const WavFormatInfo& info);
 double DurationSeconds(const WavFormatInfo& info, std::int64_t frameCount);
 
 // The 2N interleaved samples (left, right, ...) from the data offset; values
-// the file does not hold are 0. Returns nothing when memory cannot be had.
+// the file does not hold are 0. Returns nothing, with the reason in
+// `failure` when given, when the file can no longer be opened (it was checked
+// moments before: a vanished input is not silence) or memory cannot be had.
 std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& fileName,
                                                          const WavFormatInfo& info,
-                                                         std::int64_t frameCount);
+                                                         std::int64_t frameCount,
+                                                         std::string* failure = nullptr);
 
 }  // namespace quenlow

@@ -2,6 +2,8 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "wav/file_io.h"
@@ -26,13 +28,26 @@ void ToHostOrder(std::vector<std::int16_t>& values) {
   }
 }
 
+struct FileCloser {
+  int fd;
+  ~FileCloser() { close(fd); }
+};
+
 }  // namespace
 
 std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& fileName,
                                                          const WavFormatInfo& info,
-                                                         std::int64_t frameCount) {
+                                                         std::int64_t frameCount,
+                                                         std::string* failure) {
+  auto fail = [&](const std::string& reason) -> std::optional<std::vector<std::int16_t>> {
+    if (failure != nullptr) *failure = reason;
+    return std::nullopt;
+  };
+  const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return fail(fileName + " cannot be read: " + std::strerror(errno));
+  const FileCloser closer{fd};
   if (frameCount <= 0) return std::vector<std::int16_t>{};
-  if (static_cast<std::uint64_t>(frameCount) > kMaxFrames) return std::nullopt;
+  if (static_cast<std::uint64_t>(frameCount) > kMaxFrames) return fail("Not enough memory for this recording");
   const std::uint64_t valueCount = 2 * static_cast<std::uint64_t>(frameCount);
 
   std::vector<std::int16_t> values;
@@ -40,14 +55,11 @@ std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& file
     // Zero-filled: whatever the file does not hold stays 0.
     values.resize(valueCount);
   } catch (const std::bad_alloc&) {
-    return std::nullopt;
+    return fail("Not enough memory for this recording");
   }
 
-  const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return values;
   auto* bytes = reinterpret_cast<std::uint8_t*>(values.data());
   ReadAt(fd, info.dataOffset, bytes, values.size() * sizeof(std::int16_t));
-  close(fd);
   ToHostOrder(values);
   return values;
 }

@@ -302,3 +302,19 @@ TEST(WavReader, GivesAnEmptyBlockForNoFramesAndNothingForImpossibleCounts) {
 
 }  // namespace
 }  // namespace quenlow
+
+namespace quenlow {
+namespace {
+
+// The input was checked moments before the job reads it; if it has gone
+// since, its samples are not silence and the job must hear about it.
+TEST(WavReader, ReportsASampleBlockWhoseFileHasGone) {
+  test::ScratchFolder folder;
+  const WavFormatInfo info;
+  std::string failure;
+  EXPECT_FALSE(ReadSampleBlock(folder.Path("gone.wav"), info, 5, &failure));
+  EXPECT_NE(failure.find("gone.wav cannot be read: No such file or directory"), std::string::npos) << failure;
+}
+
+}  // namespace
+}  // namespace quenlow

@@ -1,0 +1,144 @@
+#include "app/job.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "dsp/filter_taps.h"
+#include "support/reference_chain.h"
+#include "wav/wav_test_files.h"
+
+namespace quenlow {
+namespace {
+
+using test::Bytes;
+
+const std::string kSuppliedFilter = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
+
+Bytes SamplesAsBytes(const std::vector<std::int16_t>& samples) {
+  Bytes bytes;
+  for (std::int16_t s : samples) {
+    bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+  }
+  return bytes;
+}
+
+struct Recording {
+  std::string path;
+  WavFormatInfo info;
+  std::int64_t frames = 0;
+};
+
+Recording WriteRecording(const test::ScratchFolder& folder, const std::string& name,
+                         const std::vector<std::int16_t>& samples, std::uint32_t rate = 44100) {
+  test::HeaderFigures figures;
+  figures.sampleRate = rate;
+  figures.dataSize = static_cast<std::uint32_t>(samples.size() * 2);
+  Recording recording;
+  recording.path = folder.Write(name, test::Join({test::CanonicalHeader(figures), SamplesAsBytes(samples)}));
+  const WavHeaderResult header = ReadWavHeader(recording.path);
+  EXPECT_TRUE(header.info.has_value()) << header.message;
+  recording.info = *header.info;
+  recording.frames = SampleFrameCount(recording.info);
+  return recording;
+}
+
+std::vector<std::int16_t> MusicLikeSamples(std::size_t frames, unsigned seed) {
+  std::mt19937 random(seed);
+  std::normal_distribution<double> noise(0.0, 3000.0);
+  std::vector<std::int16_t> samples(2 * frames);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const double tone = 20000.0 * std::sin(0.01 * static_cast<double>(i / 2) * (1 + i % 2));
+    samples[i] = static_cast<std::int16_t>(std::clamp(tone + noise(random), -32768.0, 32767.0));
+  }
+  return samples;
+}
+
+Bytes DataOf(const Bytes& file) { return Bytes(file.begin() + 44, file.end()); }
+
+struct Told {
+  std::vector<std::string> messages;
+  JobOptions Options(const std::string& filterFile) {
+    JobOptions options;
+    options.filterFile = filterFile;
+    options.tell = [this](const std::string& message) { messages.push_back(message); };
+    return options;
+  }
+};
+
+FilterTaps SuppliedTaps() {
+  const std::optional<FilterTaps> taps = LoadFilterTaps(kSuppliedFilter);
+  EXPECT_TRUE(taps.has_value());
+  return taps.value_or(FilterTaps{});
+}
+
+TEST(Job, OutputsAreTheReferenceChainsBytesBehindTheirHeaders) {
+  test::ScratchFolder folder;
+  const std::vector<std::int16_t> samples = MusicLikeSamples(300, 1);
+  const Recording recording = WriteRecording(folder, "take1.wav", samples);
+  Told told;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(kSuppliedFilter)));
+  EXPECT_TRUE(told.messages.empty());
+
+  const test::ReferenceOutputs reference = test::RunReferenceChain(samples, SuppliedTaps());
+  const Bytes unfiltered = test::ReadWholeFile(folder.Path("take1 QLW unfiltered.wav"));
+  const Bytes filtered = test::ReadWholeFile(folder.Path("take1 QLW filtered.wav"));
+  ASSERT_EQ(unfiltered.size(), 44u + 24 * 300);
+  ASSERT_EQ(filtered.size(), 44u + 24 * 300 + 1284);
+  EXPECT_TRUE(DataOf(unfiltered) == reference.unfiltered);
+  EXPECT_TRUE(DataOf(filtered) == reference.filtered);
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"take1 QLW filtered.wav", "take1 QLW unfiltered.wav", "take1.wav"}));
+}
+
+TEST(Job, WithoutACoefficientFileTheUserIsToldAndTheFilteredFileHoldsDitherAlone) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "loud.wav", MusicLikeSamples(40, 2));
+  Told told;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames,
+                               told.Options(folder.Path("no such recfilt.dat"))));
+  ASSERT_EQ(told.messages.size(), 1u);
+  EXPECT_NE(told.messages[0].find("dither only"), std::string::npos) << told.messages[0];
+  const Bytes filtered = test::ReadWholeFile(folder.Path("loud QLW filtered.wav"));
+  ASSERT_EQ(filtered.size(), 44u + 6 * (4 * 40 + 214));
+  for (std::size_t e = 0; e < (filtered.size() - 44) / 3; ++e) {
+    const std::int32_t q = test::UnpackSample24(DataOf(filtered), e);
+    ASSERT_TRUE(q >= -1 && q <= 1) << "element " << e;
+  }
+}
+
+TEST(Job, AnEmptyRecordingStillGivesBothFiles) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "none.wav", {});
+  Told told;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, 0, told.Options(kSuppliedFilter)));
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("none QLW unfiltered.wav")).size(), 44u);
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("none QLW filtered.wav")).size(), 44u + 1284);
+}
+
+// A directory where the unfiltered file should go makes its write fail even
+// for root; the user is told, the filtered file is still made, and the job
+// reports the failure.
+TEST(Job, AnOutputThatCannotBeWrittenIsReportedAndTheOtherStillWritten) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "take2.wav", MusicLikeSamples(10, 3));
+  ASSERT_EQ(mkdir(folder.Path("take2 QLW unfiltered.wav").c_str(), 0755), 0);
+  Told told;
+  EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(kSuppliedFilter)));
+  ASSERT_EQ(told.messages.size(), 1u);
+  EXPECT_NE(told.messages[0].find("take2 QLW unfiltered.wav"), std::string::npos) << told.messages[0];
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")).size(), 44u + 6 * (40 + 214));
+  EXPECT_EQ(folder.Entries(),
+            (std::vector<std::string>{"take2 QLW filtered.wav", "take2 QLW unfiltered.wav", "take2.wav"}));
+}
+
+}  // namespace
+}  // namespace quenlow
