@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cerrno>
 #include <clocale>
 #include <cstdlib>
@@ -29,6 +30,7 @@ constexpr int kRows = 28;
 constexpr int kColumns = 80;
 constexpr int kEscapeDelayMs = 25;
 constexpr int kMaxReadFailures = 100;
+constexpr int kResizePollMs = 100;
 constexpr const char* kEnlargeRequest =
     "Please make the terminal at least 80 columns wide and 28 rows high.";
 
@@ -154,15 +156,20 @@ class TerminalBackend final : public ConsoleBackend {
   std::optional<Key> ReadKey(int timeoutMs) override {
     int failures = 0;
     for (;;) {
-      timeout(timeoutMs);
+      // An endless wait is made of short ones: curses notices a resize only
+      // when a timed wait is interrupted, while a plain blocking read would
+      // sleep through it until the next key.
+      timeout(timeoutMs >= 0 ? timeoutMs : kResizePollMs);
       wint_t wch = 0;
-      errno = 0;
+      const auto asked = std::chrono::steady_clock::now();
       const int result = get_wch(&wch);
       if (result == ERR) {
         if (timeoutMs >= 0) return std::nullopt;
-        // A blocking read that keeps failing, other than by a signal, means
-        // the terminal has gone away: leave as on a hang-up.
-        if (errno != EINTR && ++failures > kMaxReadFailures) raise(SIGHUP);
+        // A wait that keeps ending at once, with no key, means the terminal
+        // has gone away: leave as on a hang-up.
+        const bool atOnce = std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(kResizePollMs / 4);
+        if (atOnce && ++failures > kMaxReadFailures) raise(SIGHUP);
+        if (!atOnce) failures = 0;
         continue;
       }
       failures = 0;

@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 struct VTerm;
@@ -45,6 +46,10 @@ class PtySession {
   bool Start(const std::string& workingDir, const std::vector<std::string>& environment = {},
              int rows = 28, int columns = 80);
 
+  // Runs another copy of the program (an installed one, say) instead of the
+  // build's; call before Start.
+  void SetProgram(std::string path) { program_ = std::move(path); }
+
   void Type(std::string_view utf8);
   void Press(Key key);
   // Sends bytes exactly as given (escape sequences, control characters).
@@ -73,6 +78,7 @@ class PtySession {
   static int OnProperty(int property, void* value, void* user);
   static void OnOutput(const char* bytes, std::size_t length, void* user);
 
+  std::string program_ = QUENLOW_BINARY;
   VTerm* vterm_ = nullptr;
   VTermScreen* screen_ = nullptr;
   int master_ = -1;
