@@ -11,7 +11,7 @@ case "$what" in
   test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev) ;;
   bench) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
   ci) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev
-                 clang libclang-rt-14-dev) ;;
+                 clang libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user) ;;
   *) echo "usage: $0 [build|test|bench|ci]" >&2; exit 2 ;;
 esac
 

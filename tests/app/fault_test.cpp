@@ -1,0 +1,468 @@
+// The job under faults of the machine and of its input: each case checks that
+// the user is told, that no half-written output is left, and that an output
+// file that existed before a failed run is still intact. Limits are set in a
+// forked child so that they bind the job alone; where root would ignore a
+// permission, the child drops to an unprivileged user.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/job.h"
+#include "dsp/filter_taps.h"
+#include "dsp/signal_chain.h"
+#include "support/reference_chain.h"
+#include "wav/output_wav_header.h"
+#include "wav/wav_reader.h"
+#include "wav/wav_test_files.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUENLOW_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUENLOW_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace quenlow {
+namespace {
+
+using test::Bytes;
+
+const std::string kSuppliedFilter = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
+constexpr uid_t kNobody = 65534;
+
+Bytes SamplesAsBytes(const std::vector<std::int16_t>& samples) {
+  Bytes bytes;
+  for (std::int16_t s : samples) {
+    bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+  }
+  return bytes;
+}
+
+std::vector<std::int16_t> Ramp(std::size_t frames) {
+  std::vector<std::int16_t> samples(2 * frames);
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    samples[i] = static_cast<std::int16_t>(static_cast<int>((i * 977) % 60001) - 30000);
+  }
+  return samples;
+}
+
+struct Recording {
+  std::string path;
+  WavFormatInfo info;
+  std::int64_t frames = 0;
+  std::vector<std::int16_t> samples;
+};
+
+Recording WriteRecording(const test::ScratchFolder& folder, const std::string& name, std::size_t frames) {
+  Recording recording;
+  recording.samples = Ramp(frames);
+  test::HeaderFigures figures;
+  figures.dataSize = static_cast<std::uint32_t>(recording.samples.size() * 2);
+  recording.path =
+      folder.Write(name, test::Join({test::CanonicalHeader(figures), SamplesAsBytes(recording.samples)}));
+  const WavHeaderResult header = ReadWavHeader(recording.path);
+  EXPECT_TRUE(header.info.has_value()) << header.message;
+  if (header.info) recording.info = *header.info;
+  recording.frames = SampleFrameCount(recording.info);
+  return recording;
+}
+
+bool Mentions(const std::vector<std::string>& messages, const std::string& text) {
+  return std::any_of(messages.begin(), messages.end(),
+                     [&](const std::string& m) { return m.find(text) != std::string::npos; });
+}
+
+// What a job run in a child process came to.
+struct ChildRun {
+  bool exitedNormally = false;  // false: killed by a signal, a crash
+  int signal = 0;
+  bool threw = false;  // an exception escaped the job
+  bool jobResult = false;
+  std::vector<std::string> messages;
+};
+
+// Forks; the child takes room for its report, applies `prepare` (limits, a
+// lower uid), runs `body` and sends back the outcome ('1' success, '0'
+// failure) and the messages, one a line, through a pipe.
+ChildRun RunInChild(const std::function<void()>& prepare, const std::function<bool(std::string&)>& body) {
+  int channel[2];
+  if (pipe(channel) != 0) return {};
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    close(channel[0]);
+    std::string report = "?\n";
+    report.reserve(64 * 1024);
+    prepare();
+    // An exception escaping the job would end the program without a word.
+    try {
+      report[0] = body(report) ? '1' : '0';
+    } catch (const std::exception& e) {
+      report[0] = 'X';
+      report.append("the job threw: ").append(e.what()).append("\n");
+    }
+    ssize_t ignored = write(channel[1], report.data(), report.size());
+    (void)ignored;
+    _exit(0);
+  }
+  close(channel[1]);
+  std::string report;
+  char buffer[4096];
+  for (ssize_t got; (got = read(channel[0], buffer, sizeof buffer)) > 0;) report.append(buffer, got);
+  close(channel[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+
+  ChildRun run;
+  run.exitedNormally = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !report.empty();
+  run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  if (!report.empty()) {
+    run.jobResult = report[0] == '1';
+    run.threw = report[0] == 'X';
+    std::size_t start = 2;
+    for (std::size_t end; (end = report.find('\n', start)) != std::string::npos; start = end + 1) {
+      run.messages.push_back(report.substr(start, end - start));
+    }
+  }
+  return run;
+}
+
+ChildRun RunJobInChild(const Recording& recording, const std::string& filterFile,
+                       const std::function<void()>& prepare) {
+  return RunInChild(prepare, [&](std::string& report) {
+    JobOptions options;
+    options.filterFile = filterFile;
+    options.tell = [&report](const std::string& message) { report.append(message).append("\n"); };
+    return ProcessRecording(recording.path, recording.info, recording.frames, options);
+  });
+}
+
+// Limits the process's address space to what it uses now and `spare` bytes.
+void LimitAddressSpace(rlim_t spare) {
+  long pages = 0;
+  if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+    std::fclose(statm);
+  }
+  const rlim_t bytes = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + spare;
+  const rlimit limit{bytes, bytes};
+  if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(3);
+}
+
+void DropToNobodyIfRoot() {
+  if (getuid() != 0) return;
+  if (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0) _exit(3);
+}
+
+void LimitFileSize(rlim_t bytes) {
+  signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{bytes, bytes};
+  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(3);
+}
+
+const Bytes kOldContent = {'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+
+// Old outputs of an earlier run, that a failed run must leave as they are.
+void PlaceOldOutputs(const test::ScratchFolder& folder, const std::string& stem) {
+  folder.Write(stem + " QLW unfiltered.wav", kOldContent);
+  folder.Write(stem + " QLW filtered.wav", kOldContent);
+}
+
+Bytes DataOf(const Bytes& file) { return file.size() < 44 ? Bytes{} : Bytes(file.begin() + 44, file.end()); }
+
+FilterTaps SuppliedTaps() { return LoadFilterTaps(kSuppliedFilter).value_or(FilterTaps{}); }
+
+TEST(JobFaults, AReadOnlyOutputFolderCostsNothingAndTheUserIsTold) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "take.wav", 500);
+  const std::string filter = folder.Write("recfilt.dat", test::ReadWholeFile(kSuppliedFilter));
+  PlaceOldOutputs(folder, "take");
+  ASSERT_EQ(chmod(folder.path().c_str(), 0555), 0);
+  const std::vector<std::string> before = folder.Entries();
+
+  const ChildRun run = RunJobInChild(recording, filter, DropToNobodyIfRoot);
+  ASSERT_TRUE(run.exitedNormally) << "signal " << run.signal;
+  EXPECT_FALSE(run.jobResult);
+  ASSERT_EQ(run.messages.size(), 2u);
+  EXPECT_TRUE(Mentions(run.messages, "take QLW unfiltered.wav"));
+  EXPECT_TRUE(Mentions(run.messages, "take QLW filtered.wav"));
+  EXPECT_TRUE(Mentions(run.messages, "Permission denied")) << run.messages[0];
+  EXPECT_EQ(folder.Entries(), before);
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("take QLW unfiltered.wav")), kOldContent);
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("take QLW filtered.wav")), kOldContent);
+}
+
+TEST(JobFaults, AFileSizeLimitStopsBothWritesAndTheOldFilesSurviveIntact) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "long.wav", 5000);  // outputs of 120 kB
+  PlaceOldOutputs(folder, "long");
+  const std::vector<std::string> before = folder.Entries();
+
+  const ChildRun run = RunJobInChild(recording, kSuppliedFilter, [] { LimitFileSize(64 * 1024); });
+  ASSERT_TRUE(run.exitedNormally) << "signal " << run.signal;
+  EXPECT_FALSE(run.jobResult);
+  ASSERT_EQ(run.messages.size(), 2u);
+  EXPECT_TRUE(Mentions(run.messages, "long QLW unfiltered.wav"));
+  EXPECT_TRUE(Mentions(run.messages, "long QLW filtered.wav"));
+  EXPECT_TRUE(Mentions(run.messages, "File too large")) << run.messages[0];
+  EXPECT_EQ(folder.Entries(), before);  // no temporary file left behind
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("long QLW unfiltered.wav")), kOldContent);
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("long QLW filtered.wav")), kOldContent);
+}
+
+// A limit between the two outputs' sizes: the smaller, unfiltered file is
+// written whole; the filtered one fails and its old version stays.
+TEST(JobFaults, AWriteThatFailsLateStillLeavesTheEarlierOutputWhole) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "mid.wav", 3000);
+  PlaceOldOutputs(folder, "mid");
+  const rlim_t unfilteredSize = 44 + 6 * 4 * 3000;
+
+  const ChildRun run = RunJobInChild(recording, kSuppliedFilter, [&] { LimitFileSize(unfilteredSize + 600); });
+  ASSERT_TRUE(run.exitedNormally) << "signal " << run.signal;
+  EXPECT_FALSE(run.jobResult);
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_TRUE(Mentions(run.messages, "mid QLW filtered.wav")) << run.messages[0];
+  const test::ReferenceOutputs reference = test::RunReferenceChain(recording.samples, SuppliedTaps());
+  const Bytes unfiltered = test::ReadWholeFile(folder.Path("mid QLW unfiltered.wav"));
+  EXPECT_EQ(unfiltered.size(), unfilteredSize);
+  EXPECT_TRUE(DataOf(unfiltered) == reference.unfiltered);
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("mid QLW filtered.wav")), kOldContent);
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"mid QLW filtered.wav", "mid QLW unfiltered.wav", "mid.wav"}));
+}
+
+// The recording vanishes after its header was accepted: nothing of the user's
+// recording can be processed, so the job must say so rather than write two
+// files of dither and report success.
+TEST(JobFaults, AnInputDeletedAfterItsCheckIsReportedAndNoOutputReplaced) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "gone.wav", 200);
+  PlaceOldOutputs(folder, "gone");
+  ASSERT_EQ(unlink(recording.path.c_str()), 0);
+  std::vector<std::string> messages;
+  JobOptions options;
+  options.filterFile = kSuppliedFilter;
+  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, options));
+  EXPECT_TRUE(Mentions(messages, "gone.wav"));
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("gone QLW unfiltered.wav")), kOldContent);
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("gone QLW filtered.wav")), kOldContent);
+}
+
+// A recording cut short after its check is read like any file shorter than
+// its header says: the missing samples are silence, and both outputs are
+// whole files of the promised length.
+TEST(JobFaults, AnInputTruncatedAfterItsCheckGivesWholeFilesWithSilenceForTheRest) {
+  test::ScratchFolder folder;
+  Recording recording = WriteRecording(folder, "cut.wav", 400);
+  ASSERT_EQ(truncate(recording.path.c_str(), 44 + 4 * 150 + 1), 0);  // 150 frames and a stray byte
+  std::vector<std::int16_t> expected = recording.samples;
+  std::fill(expected.begin() + 300, expected.end(), 0);
+  expected[300] = static_cast<std::int16_t>(recording.samples[300] & 0xFF);  // the stray low byte
+
+  JobOptions options;
+  options.filterFile = kSuppliedFilter;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
+  const test::ReferenceOutputs reference = test::RunReferenceChain(expected, SuppliedTaps());
+  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("cut QLW unfiltered.wav"))) == reference.unfiltered);
+  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("cut QLW filtered.wav"))) == reference.filtered);
+}
+
+// Under every memory limit, from none to spare down to a few megabytes, the
+// job ends in order: either both files complete, or a message and no
+// temporary file. It never dies of the limit.
+TEST(JobFaults, TooLittleMemoryEndsInAMessageAndNeverInACrash) {
+#ifdef QUENLOW_ADDRESS_SANITIZER
+  GTEST_SKIP() << "the address sanitizer reserves more address space than any limit allows";
+#endif
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "big.wav", 300000);  // 1.2 MB of samples
+  for (const rlim_t spare : {rlim_t{0}, rlim_t{1} << 20, rlim_t{4} << 20, rlim_t{16} << 20, rlim_t{64} << 20,
+                             rlim_t{256} << 20}) {
+    SCOPED_TRACE("spare address space " + std::to_string(spare >> 20) + " MB");
+    const ChildRun run = RunJobInChild(recording, kSuppliedFilter, [spare] { LimitAddressSpace(spare); });
+    ASSERT_TRUE(run.exitedNormally) << "signal " << run.signal;
+    EXPECT_FALSE(run.threw) << run.messages.back();
+    EXPECT_TRUE(run.jobResult || !run.messages.empty());
+    for (const std::string& name : folder.Entries()) {
+      EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+      if (name == "big.wav") continue;
+      const std::uint64_t frames = name == "big QLW unfiltered.wav" ? UnfilteredFrameCount(recording.frames)
+                                                                   : FilteredFrameCount(recording.frames);
+      EXPECT_EQ(test::ReadWholeFile(folder.Path(name)).size(), 44 + 6 * frames) << name;
+    }
+  }
+}
+
+TEST(JobFaults, AHeaderPromisingMoreThanMemoryEndsInTheMemoryMessageAtOnce) {
+  test::ScratchFolder folder;
+  // An open-ended data size in a file that claims to be 2^62 bytes long.
+  test::HeaderFigures figures;
+  figures.dataSize = 0xFFFFFFFFu;
+  const Bytes header = test::CanonicalHeader(figures);
+  const std::string path = folder.Write("huge.wav", header);
+  const WavHeaderResult parsed = ParseWavHeader(header.data(), header.size(), std::uint64_t{1} << 62);
+  ASSERT_TRUE(parsed.info.has_value());
+  const std::int64_t frames = SampleFrameCount(*parsed.info);
+  EXPECT_GT(frames, std::int64_t{1} << 50);
+  EXPECT_GT(FilteredFrameCount(frames), 0);
+  std::vector<std::string> messages;
+  JobOptions options;
+  options.filterFile = kSuppliedFilter;
+  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  EXPECT_FALSE(ProcessRecording(path, *parsed.info, frames, options));
+  EXPECT_TRUE(Mentions(messages, "memory"));
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"huge.wav"}));
+}
+
+// Sizes at the ends of the 32-bit fields and offsets past 4 GiB: the figures
+// stay in range (the sanitizer build traps any overflow on the way).
+TEST(JobFaults, HeaderSizesAtTheLimitsOfTheArithmeticGiveSaneFigures) {
+  test::HeaderFigures figures;
+  const Bytes format = test::Chunk("fmt ", test::FormatPayload(figures));
+  const struct {
+    const char* what;
+    Bytes bytes;
+    std::uint64_t fileSize;
+  } cases[] = {
+      {"largest stored size", test::RiffFile({format, test::ChunkHeader("data", 0x7FFFFFFF)}), 60},
+      {"open-ended, longest file", test::RiffFile({format, test::ChunkHeader("data", 0xFFFFFFFF)}), ~std::uint64_t{0}},
+      {"open-ended, file shorter than its header", test::RiffFile({format, test::ChunkHeader("data", 0xFFFFFFFF)}), 3},
+      {"chunks of 4 GiB ahead of the data",
+       test::RiffFile({format, test::ChunkHeader("JUNK", 0xFFFFFFFF), test::ChunkHeader("data", 0xFFFFFFFE)}),
+       ~std::uint64_t{0}},
+      {"format chunk of 4 GiB", test::RiffFile({test::ChunkHeader("fmt ", 0xFFFFFFFF), test::ChunkHeader("data", 8)}),
+       ~std::uint64_t{0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const WavHeaderResult result = ParseWavHeader(c.bytes.data(), c.bytes.size(), c.fileSize);
+    if (!result.info) continue;
+    const std::int64_t frames = SampleFrameCount(*result.info);
+    EXPECT_GE(frames, 0);
+    EXPECT_LE(frames, std::int64_t{1} << 62);
+    EXPECT_GE(FilteredFrameCount(frames), FilteredFrameCount(0));
+    EXPECT_GE(DurationSeconds(*result.info, frames), 0.0);
+  }
+  // The largest outputs are written as RF64 or refused, never with wrapped sizes.
+  for (const std::int64_t frames : {std::int64_t{1} << 40, std::int64_t{1} << 58, INT64_MAX / 6, INT64_MAX}) {
+    const auto layout = OutputWavHeader(2, 192000, frames);
+    if (layout) {
+      EXPECT_EQ(layout->dataSize, static_cast<std::uint64_t>(frames) * 6) << frames;
+    }
+  }
+}
+
+struct FilterFault {
+  std::vector<std::string> messages;
+  bool result = false;
+};
+
+FilterFault RunWithFilter(const test::ScratchFolder& folder, const Recording& recording, const std::string& filter) {
+  FilterFault fault;
+  JobOptions options;
+  options.filterFile = filter;
+  options.tell = [&](const std::string& m) { fault.messages.push_back(m); };
+  fault.result = ProcessRecording(recording.path, recording.info, recording.frames, options);
+  // The filtered file is then made of dither alone: every value within one
+  // step of zero.
+  const Bytes filtered = DataOf(test::ReadWholeFile(folder.Path("f QLW filtered.wav")));
+  EXPECT_EQ(filtered.size(), 6u * static_cast<std::size_t>(FilteredFrameCount(recording.frames)));
+  for (std::size_t e = 0; e < filtered.size() / 3; ++e) {
+    const std::int32_t q = test::UnpackSample24(filtered, e);
+    if (q < -1 || q > 1) {
+      ADD_FAILURE() << "element " << e << " is " << q;
+      break;
+    }
+  }
+  return fault;
+}
+
+TEST(JobFaults, ACoefficientFileThatIsADirectoryOrLeadsThroughAFileGivesDitherOnlyAndSaysSo) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "f.wav", 100);
+  ASSERT_EQ(mkdir(folder.Path("recfilt.dat").c_str(), 0755), 0);
+  for (const std::string& filter : {folder.Path("recfilt.dat"), folder.Path("f.wav/recfilt.dat")}) {
+    SCOPED_TRACE(filter);
+    const FilterFault fault = RunWithFilter(folder, recording, filter);
+    EXPECT_TRUE(fault.result);
+    ASSERT_EQ(fault.messages.size(), 1u);
+    EXPECT_TRUE(Mentions(fault.messages, "dither only"));
+  }
+}
+
+TEST(JobFaults, AnUnreadableCoefficientFileGivesDitherOnlyAndSaysSo) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "f.wav", 100);
+  const std::string filter = folder.Write("recfilt.dat", test::ReadWholeFile(kSuppliedFilter));
+  ASSERT_EQ(chmod(filter.c_str(), 0), 0);
+  ASSERT_EQ(chmod(folder.path().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(recording.path.c_str(), 0644), 0);
+
+  const ChildRun run = RunJobInChild(recording, filter, DropToNobodyIfRoot);
+  ASSERT_TRUE(run.exitedNormally) << "signal " << run.signal;
+  EXPECT_TRUE(run.jobResult);
+  ASSERT_EQ(run.messages.size(), 1u);
+  EXPECT_TRUE(Mentions(run.messages, "dither only"));
+  const Bytes filtered = DataOf(test::ReadWholeFile(folder.Path("f QLW filtered.wav")));
+  EXPECT_EQ(filtered.size(), 6u * static_cast<std::size_t>(FilteredFrameCount(recording.frames)));
+  EXPECT_TRUE(std::all_of(filtered.begin(), filtered.end(), [](std::uint8_t b) { return b == 0 || b == 1 || b == 0xFF; }));
+}
+
+// Megabytes of one field are read in constant memory and in one pass: the
+// reader keeps the first digits of a number and counts the rest.
+TEST(JobFaults, ACoefficientFileOfManyMegabytesOfOneFieldIsReadInConstantMemory) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "f.wav", 100);
+  Bytes text = {'0', '.'};
+  text.resize(48u << 20, '0');
+  text.push_back('1');
+  text.insert(text.end(), {',', '0', '.', '5'});
+  const std::string filter = folder.Write("recfilt.dat", text);
+
+  // The reader alone, with far less room than the file: a reader that held
+  // the text or the field whole would fail.
+  const ChildRun read = RunInChild(
+      [] {
+#ifndef QUENLOW_ADDRESS_SANITIZER
+        LimitAddressSpace(rlim_t{8} << 20);
+#endif
+      },
+      [&](std::string& report) {
+        const std::optional<FilterTaps> taps = LoadFilterTaps(filter);
+        if (!taps) return false;
+        report.append(std::to_string((*taps)[0]) + "\n" + std::to_string((*taps)[1]) + "\n");
+        return true;
+      });
+  ASSERT_TRUE(read.exitedNormally) << "signal " << read.signal;
+  EXPECT_FALSE(read.threw) << read.messages.back();
+  EXPECT_TRUE(read.jobResult);
+  EXPECT_EQ(read.messages, (std::vector<std::string>{"0.000000", "0.500000"}));
+
+  JobOptions options;
+  options.filterFile = filter;
+  std::vector<std::string> messages;
+  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  EXPECT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
+  EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace
+}  // namespace quenlow
