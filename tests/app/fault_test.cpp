@@ -431,8 +431,8 @@ TEST(JobFaults, AnUnreadableCoefficientFileGivesDitherOnlyAndSaysSo) {
 TEST(JobFaults, ACoefficientFileOfManyMegabytesOfOneFieldIsReadInConstantMemory) {
   test::ScratchFolder folder;
   const Recording recording = WriteRecording(folder, "f.wav", 100);
-  Bytes text = {'0', '.'};
-  text.resize(48u << 20, '0');
+  Bytes text(48u << 20, '0');
+  text[1] = '.';
   text.push_back('1');
   text.insert(text.end(), {',', '0', '.', '5'});
   const std::string filter = folder.Write("recfilt.dat", text);
