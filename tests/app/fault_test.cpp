@@ -25,6 +25,7 @@
 #include "app/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
+#include "support/recording.h"
 #include "support/reference_chain.h"
 #include "wav/output_wav_header.h"
 #include "wav/wav_reader.h"
@@ -46,15 +47,6 @@ using test::Bytes;
 const std::string kSuppliedFilter = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
 constexpr uid_t kNobody = 65534;
 
-Bytes SamplesAsBytes(const std::vector<std::int16_t>& samples) {
-  Bytes bytes;
-  for (std::int16_t s : samples) {
-    bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
-  }
-  return bytes;
-}
-
 std::vector<std::int16_t> Ramp(std::size_t frames) {
   std::vector<std::int16_t> samples(2 * frames);
   for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -63,25 +55,10 @@ std::vector<std::int16_t> Ramp(std::size_t frames) {
   return samples;
 }
 
-struct Recording {
-  std::string path;
-  WavFormatInfo info;
-  std::int64_t frames = 0;
-  std::vector<std::int16_t> samples;
-};
+using test::Recording;
 
 Recording WriteRecording(const test::ScratchFolder& folder, const std::string& name, std::size_t frames) {
-  Recording recording;
-  recording.samples = Ramp(frames);
-  test::HeaderFigures figures;
-  figures.dataSize = static_cast<std::uint32_t>(recording.samples.size() * 2);
-  recording.path =
-      folder.Write(name, test::Join({test::CanonicalHeader(figures), SamplesAsBytes(recording.samples)}));
-  const WavHeaderResult header = ReadWavHeader(recording.path);
-  EXPECT_TRUE(header.info.has_value()) << header.message;
-  if (header.info) recording.info = *header.info;
-  recording.frames = SampleFrameCount(recording.info);
-  return recording;
+  return test::WriteRecording(folder, name, Ramp(frames));
 }
 
 bool Mentions(const std::vector<std::string>& messages, const std::string& text) {

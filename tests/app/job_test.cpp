@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dsp/filter_taps.h"
+#include "support/recording.h"
 #include "support/reference_chain.h"
 #include "wav/wav_test_files.h"
 
@@ -23,34 +24,8 @@ using test::Bytes;
 
 const std::string kSuppliedFilter = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
 
-Bytes SamplesAsBytes(const std::vector<std::int16_t>& samples) {
-  Bytes bytes;
-  for (std::int16_t s : samples) {
-    bytes.push_back(static_cast<std::uint8_t>(s & 0xFF));
-    bytes.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
-  }
-  return bytes;
-}
-
-struct Recording {
-  std::string path;
-  WavFormatInfo info;
-  std::int64_t frames = 0;
-};
-
-Recording WriteRecording(const test::ScratchFolder& folder, const std::string& name,
-                         const std::vector<std::int16_t>& samples, std::uint32_t rate = 44100) {
-  test::HeaderFigures figures;
-  figures.sampleRate = rate;
-  figures.dataSize = static_cast<std::uint32_t>(samples.size() * 2);
-  Recording recording;
-  recording.path = folder.Write(name, test::Join({test::CanonicalHeader(figures), SamplesAsBytes(samples)}));
-  const WavHeaderResult header = ReadWavHeader(recording.path);
-  EXPECT_TRUE(header.info.has_value()) << header.message;
-  recording.info = *header.info;
-  recording.frames = SampleFrameCount(recording.info);
-  return recording;
-}
+using test::Recording;
+using test::WriteRecording;
 
 std::vector<std::int16_t> MusicLikeSamples(std::size_t frames, unsigned seed) {
   std::mt19937 random(seed);

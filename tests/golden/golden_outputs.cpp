@@ -290,6 +290,10 @@ int Compare(const Lines& lines, const std::string& expectedText) {
     std::cerr << "expected " << expected.size() << " lines, made " << lines.entries.size() << "\n";
     ++differences;
   }
+  if (differences != 0) {
+    std::cerr << "The output bits changed. If that is meant, regenerate the expected file:\n"
+                 "  golden_outputs data/recfilt.dat > tests/golden/expected_digests.txt\n";
+  }
   return differences;
 }
 
