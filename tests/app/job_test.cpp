@@ -1,6 +1,7 @@
 #include "app/job.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <sys/stat.h>
 
@@ -113,6 +114,58 @@ TEST(Job, AnOutputThatCannotBeWrittenIsReportedAndTheOtherStillWritten) {
   EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")).size(), 44u + 6 * (40 + 214));
   EXPECT_EQ(folder.Entries(),
             (std::vector<std::string>{"take2 QLW filtered.wav", "take2 QLW unfiltered.wav", "take2.wav"}));
+}
+
+}  // namespace
+}  // namespace quenlow
+
+namespace quenlow {
+namespace {
+
+// A full-scale square wave makes the supplied filter overshoot full scale
+// (the Gibbs ripple at each edge). Those samples must hold at the ends of the
+// 24-bit range: wrapped round, each would be a full-scale click of the
+// opposite sign.
+TEST(Job, AFullScaleSquareWaveThroughTheSuppliedFilterSaturatesWithoutClicks) {
+  constexpr int kFrames = 2000;
+  constexpr int kHalfPeriod = 50;  // 441 Hz at 44.1 kHz
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < kFrames; ++i) {
+    const std::int16_t value = (i / kHalfPeriod) % 2 ? std::int16_t{-32768} : std::int16_t{32767};
+    samples.insert(samples.end(), {value, value});
+  }
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "square.wav", samples);
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, JobOptions{{}, kSuppliedFilter}));
+
+  // Read back by another library, as a player would.
+  SF_INFO info{};
+  SNDFILE* file = sf_open(folder.Path("square QLW filtered.wav").c_str(), SFM_READ, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  ASSERT_EQ(info.frames, 4 * kFrames + 214);
+  std::vector<int> filtered(static_cast<std::size_t>(info.frames) * 2);
+  ASSERT_EQ(sf_readf_int(file, filtered.data(), info.frames), info.frames);
+  sf_close(file);
+
+  int saturated = 0;
+  constexpr int kDelay = 107;  // the linear-phase filter's delay, in output samples
+  for (std::size_t m = 0; m < filtered.size() / 2; ++m) {
+    const int left = filtered[2 * m] / 256;  // libsndfile left-justifies 24 bits in 32
+    saturated += left == 8388607 || left == -8388608;
+    if (m > 0) {
+      // The steepest edge of the band-limited square moves a quarter of the
+      // range per sample at most; a wrapped sample jumps the whole of it.
+      ASSERT_LT(std::abs(left - filtered[2 * m - 2] / 256), 1 << 23) << "click at frame " << m;
+    }
+    const std::int64_t held = static_cast<std::int64_t>(m) - kDelay;
+    if (held < 0 || held >= 4 * kFrames) continue;
+    const std::int64_t input = held / 4;
+    const std::int64_t fromEdge = std::min(input % kHalfPeriod, kHalfPeriod - 1 - input % kHalfPeriod);
+    if (fromEdge >= 3 && input >= 3 && input < kFrames - 3) {
+      ASSERT_EQ(left > 0, samples[2 * static_cast<std::size_t>(input)] > 0) << "opposite sign at frame " << m;
+    }
+  }
+  EXPECT_GT(saturated, 0) << "the overshoot this test is about did not happen";
 }
 
 }  // namespace
