@@ -6,6 +6,7 @@
 
 #include "dsp/dither_draws.h"
 #include "dsp/fast_filter_bound.h"
+#include "dsp/frame_group_avx2.h"
 #include "dsp/packed_frame.h"
 #include "dsp/quantiser.h"
 #include "dsp/reconstruction_filter.h"
@@ -31,7 +32,130 @@ struct Scratch {
   std::vector<double> filtered[2] = {std::vector<double>(OversamplingRatio * kBlockSamples),
                                      std::vector<double>(OversamplingRatio * kBlockSamples)};
   std::vector<std::uint32_t> draws = std::vector<std::uint32_t>(OversamplingRatio * kBlockSamples * kDrawsPerFrame);
+  // Values the vector loop could not certify: 2 * frame offset + channel.
+  std::vector<std::int32_t> uncertain = std::vector<std::int32_t>(2 * OversamplingRatio * kBlockSamples);
 };
+
+// One block's filtered values: phase-major (value of frame 4 (p0 + i) + r at
+// [r * kBlockSamples + i]) for both channels, with their margins.
+struct BlockValues {
+  const double* left;
+  const double* right;
+  double leftMargin;
+  double rightMargin;
+};
+
+// Frames [first, end) of the block starting at input sample p0, one by one.
+// Values not certified go to exact(channel, frame, k1, k2).
+template <typename Exact>
+std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int64_t first, std::int64_t end,
+                            UniformSource& source, std::uint8_t* out, Exact&& exact) {
+  if (first >= end) return out;
+  std::uint32_t draws[kDrawsPerFrame * 64];
+  // Locals, not members: the byte stores below could alias those and force
+  // them to be read again every frame.
+  const double* leftValues = values.left;
+  const double* rightValues = values.right;
+  const double leftMargin = values.leftMargin;
+  const double rightMargin = values.rightMargin;
+  for (std::int64_t chunk = first; chunk < end; chunk += 64) {
+    const std::int64_t chunkEnd = std::min(end, chunk + 64);
+    FillDraws(source, static_cast<std::size_t>((chunkEnd - chunk) * kDrawsPerFrame), draws);
+    for (std::int64_t f = chunk; f < chunkEnd; ++f) {
+      const std::uint32_t* k = draws + (f - chunk) * kDrawsPerFrame;
+      const std::int64_t at = (f & (OversamplingRatio - 1)) * kBlockSamples + (f / OversamplingRatio - p0);
+      const CertifiedSample left = CertifyQuantised(kScale * leftValues[at] + DitherOf(k[0], k[1]), leftMargin);
+      const CertifiedSample right = CertifyQuantised(kScale * rightValues[at] + DitherOf(k[2], k[3]), rightMargin);
+      if (left.certain & right.certain) [[likely]] {
+        PackFrame24(left.q, right.q, out);
+      } else {
+        PackFrame24(left.certain ? left.q : exact(0, f, k[0], k[1]),
+                    right.certain ? right.q : exact(1, f, k[2], k[3]), out);
+      }
+      out += kPackedFrameBytes;
+    }
+  }
+  return out;
+}
+
+#if defined(__x86_64__)
+
+// CertifyQuantised on four values at once, operation for operation the same
+// (so the same decisions and samples); the certain lanes' bits go to
+// `certain`.
+__attribute__((target("avx2"))) inline __m128i CertifyQuantised4(__m256d t, __m256d margin, int& certain) {
+  const __m256d magnitudeMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  const __m256d shift = _mm256_set1_pd(0x1.8p52);
+  const __m256d above = _mm256_cmp_pd(_mm256_sub_pd(t, margin), _mm256_set1_pd(kSample24Max + 0.5), _CMP_GT_OQ);
+  const __m256d below = _mm256_cmp_pd(_mm256_add_pd(t, margin), _mm256_set1_pd(kSample24Min - 0.5), _CMP_LT_OQ);
+  const __m256d small = _mm256_cmp_pd(_mm256_and_pd(t, magnitudeMask), _mm256_set1_pd(0x1p24), _CMP_LT_OQ);
+  const __m256d inside = _mm256_and_pd(t, small);
+  const __m256d n = _mm256_sub_pd(_mm256_add_pd(inside, shift), shift);
+  const __m256d offRounding = _mm256_and_pd(_mm256_sub_pd(inside, n), magnitudeMask);
+  const __m256d distance = _mm256_sub_pd(_mm256_set1_pd(0.5), offRounding);
+  const __m256d clear = _mm256_and_pd(small, _mm256_cmp_pd(distance, margin, _CMP_GT_OQ));
+  __m256d q = _mm256_blendv_pd(n, _mm256_set1_pd(kSample24Min), below);
+  q = _mm256_blendv_pd(q, _mm256_set1_pd(kSample24Max), above);
+  certain = _mm256_movemask_pd(_mm256_or_pd(_mm256_or_pd(above, below), clear));
+  return _mm256_cvtpd_epi32(q);
+}
+
+// Frames [offset, offset + 16 * groups) of a block (offset counted from frame
+// 4 p0, a multiple of 4), their draws following `source`, which is left after
+// them. Values not certified are left as they are in `out` and listed in
+// `uncertain`; returns how many.
+__attribute__((target("avx2"))) int QuantiseGroupsAvx2(const BlockValues& values, int offset, int groups,
+                                                      UniformSource& source, std::uint8_t* out,
+                                                      std::int32_t* uncertain) {
+  GroupDraws draws(source);
+  const __m256d scale = _mm256_set1_pd(kScale);
+  const __m256d drawUnit = _mm256_set1_pd(0x1p-31);
+  const __m256d margins[2] = {_mm256_set1_pd(values.leftMargin), _mm256_set1_pd(values.rightMargin)};
+  const double* channels[2] = {values.left, values.right};
+  int count = 0;
+  for (int g = 0; g < groups; ++g, offset += kGroupFrames, out += kGroupFrames * kPackedFrameBytes) {
+    const int sample = offset / OversamplingRatio;
+    __m128i q[2][4];
+    int certain[2][4];
+    for (int c = 0; c < 2; ++c) {
+      // The four phases of four samples, turned into four frames of each
+      // sample.
+      const double* y = channels[c] + sample;
+      const __m256d p0 = _mm256_loadu_pd(y);
+      const __m256d p1 = _mm256_loadu_pd(y + kBlockSamples);
+      const __m256d p2 = _mm256_loadu_pd(y + 2 * kBlockSamples);
+      const __m256d p3 = _mm256_loadu_pd(y + 3 * kBlockSamples);
+      const __m256d even01 = _mm256_unpacklo_pd(p0, p1);
+      const __m256d odd01 = _mm256_unpackhi_pd(p0, p1);
+      const __m256d even23 = _mm256_unpacklo_pd(p2, p3);
+      const __m256d odd23 = _mm256_unpackhi_pd(p2, p3);
+      const __m256d frames[4] = {
+          _mm256_permute2f128_pd(even01, even23, 0x20), _mm256_permute2f128_pd(odd01, odd23, 0x20),
+          _mm256_permute2f128_pd(even01, even23, 0x31), _mm256_permute2f128_pd(odd01, odd23, 0x31)};
+      for (int s = 0; s < 4; ++s) {
+        const __m128i numerators = HalfOf(draws.DitherNumerators(c, s / 2), s % 2);
+        const __m256d dither = _mm256_mul_pd(_mm256_cvtepi32_pd(numerators), drawUnit);
+        const __m256d t = _mm256_add_pd(_mm256_mul_pd(scale, frames[s]), dither);
+        q[c][s] = CertifyQuantised4(t, margins[c], certain[c][s]);
+      }
+    }
+    for (int s = 0; s < 4; ++s) {
+      PackFrames4(q[0][s], q[1][s], out + s * 4 * kPackedFrameBytes);
+      if ((certain[0][s] & certain[1][s]) != 0xF) [[unlikely]] {
+        for (int c = 0; c < 2; ++c) {
+          for (int l = 0; l < 4; ++l) {
+            if (!(certain[c][s] >> l & 1)) uncertain[count++] = 2 * (offset + 4 * s + l) + c;
+          }
+        }
+      }
+    }
+    source = draws.After();
+    draws.Advance();
+  }
+  return count;
+}
+
+#endif
 
 }  // namespace
 
@@ -44,6 +168,15 @@ FilteredPass::FilteredPass(const SignalInput& input, const FilterTaps& taps, Uni
       fastPath_(FastPathAllowed(taps)),
       kernel_(SelectPhaseKernel().kernel),
       pool_(threads) {}
+
+bool FilteredPass::VectorLoopAvailable() {
+#if defined(__x86_64__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
 
 void FilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_t* out) {
   // Runs start on whole input samples where they can, so that no block is
@@ -71,23 +204,34 @@ void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8
     const int samples = static_cast<int>((blockEnd - 1) / OversamplingRatio - p0 + 1);
     double margin[2] = {0.0, 0.0};
     if (fastPath_) {
+      // Samples p0 - kHistory + j for j in [inside, insideEnd) lie in the
+      // recording and the block; the others are zeros.
+      const std::int64_t firstIndex = p0 - kHistory;
+      const int inside = static_cast<int>(std::max<std::int64_t>(0, -firstIndex));
+      const int insideEnd = static_cast<int>(
+          std::max<std::int64_t>(inside, std::min<std::int64_t>(kHistory + samples, input_.frames - firstIndex)));
+      double* blockSamples = scratch.samples.data();
+      std::fill(blockSamples, blockSamples + inside, 0.0);
+      std::fill(blockSamples + insideEnd, blockSamples + kHistory + kBlockSamples, 0.0);
       for (int channel = 0; channel < 2; ++channel) {
         int loudest = 0;
-        for (int j = 0; j < kHistory + kBlockSamples; ++j) {
-          const std::int64_t index = p0 - kHistory + j;
-          const bool inside = index >= 0 && index < input_.frames && j < kHistory + samples;
-          const int sample = inside ? input_.interleaved[2 * index + channel] : 0;
-          scratch.samples[static_cast<std::size_t>(j)] = sample;
-          loudest = std::max(loudest, std::abs(sample));
+        if (insideEnd > inside) {
+          const std::int16_t* from = input_.interleaved + 2 * (firstIndex + inside) + channel;
+          double* to = blockSamples + inside;
+          for (int j = 0; j < insideEnd - inside; ++j) {
+            const int sample = from[2 * j];
+            to[j] = sample;
+            loudest = std::max(loudest, std::abs(sample));
+          }
         }
-        kernel_(phaseTaps_, scratch.samples.data() + kHistory, samples, scratch.filtered[channel].data(),
+        kernel_(phaseTaps_, blockSamples + kHistory, samples, scratch.filtered[channel].data(),
                 kBlockSamples);
         margin[channel] = CertificationMargin(sumOfTapMagnitudes_, loudest) * marginScale_;
       }
     }
-    const std::int64_t frames = blockEnd - blockFirst;
-    FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), scratch.draws.data());
     if (!fastPath_) {
+      const std::int64_t frames = blockEnd - blockFirst;
+      FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), scratch.draws.data());
       for (std::int64_t f = blockFirst; f < blockEnd; ++f) {
         const std::uint32_t* k = &scratch.draws[static_cast<std::size_t>((f - blockFirst) * kDrawsPerFrame)];
         PackFrame24(ExactSample(0, f, k[0], k[1]), ExactSample(1, f, k[2], k[3]), out);
@@ -95,26 +239,44 @@ void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8
       }
       continue;
     }
-    // Locals, not members or vector elements: the byte stores below could
-    // alias those and force them to be read again every frame.
-    const double* leftValues = scratch.filtered[0].data();
-    const double* rightValues = scratch.filtered[1].data();
-    const std::uint32_t* draws = scratch.draws.data();
-    const double leftMargin = margin[0];
-    const double rightMargin = margin[1];
-    for (std::int64_t f = blockFirst; f < blockEnd; ++f) {
-      const std::uint32_t* k = draws + (f - blockFirst) * kDrawsPerFrame;
-      const std::int64_t at = (f & (OversamplingRatio - 1)) * kBlockSamples + (f / OversamplingRatio - p0);
-      const CertifiedSample left = CertifyQuantised(kScale * leftValues[at] + DitherOf(k[0], k[1]), leftMargin);
-      const CertifiedSample right = CertifyQuantised(kScale * rightValues[at] + DitherOf(k[2], k[3]), rightMargin);
-      if (left.certain & right.certain) [[likely]] {
-        PackFrame24(left.q, right.q, out);
-      } else {
-        PackFrame24(left.certain ? left.q : ExactSample(0, f, k[0], k[1]),
-                    right.certain ? right.q : ExactSample(1, f, k[2], k[3]), out);
+    const BlockValues values{scratch.filtered[0].data(), scratch.filtered[1].data(), margin[0], margin[1]};
+    const auto exact = [this](int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2) {
+      return ExactSample(channel, frame, k1, k2);
+    };
+    std::int64_t f = blockFirst;
+#if defined(__x86_64__)
+    if (vectorLoop_) {
+      // Whole input samples in groups of sixteen frames; the frames before
+      // and after them go the plain way.
+      const std::int64_t vectorFirst =
+          std::min(blockEnd, (blockFirst + OversamplingRatio - 1) / OversamplingRatio * OversamplingRatio);
+      const int groups = static_cast<int>((blockEnd - vectorFirst) / kGroupFrames);
+      if (groups > 0) {
+        out = QuantisePlain(values, p0, f, vectorFirst, source, out, exact);
+        std::uint8_t* groupsOut = out;
+        const int offset = static_cast<int>(vectorFirst - p0 * OversamplingRatio);
+        const int uncertain =
+            QuantiseGroupsAvx2(values, offset, groups, source, groupsOut, scratch.uncertain.data());
+        f = vectorFirst + std::int64_t{groups} * kGroupFrames;
+        out += (f - vectorFirst) * kPackedFrameBytes;
+        for (int i = 0; i < uncertain; ++i) {
+          const int entry = scratch.uncertain[static_cast<std::size_t>(i)];
+          const int channel = entry & 1;
+          const std::int64_t frame = p0 * OversamplingRatio + entry / 2;
+          UniformSource at = SourceAtFrame(passStart_, frame);
+          if (channel == 1) {
+            NextDraw(at);
+            NextDraw(at);
+          }
+          const std::uint32_t k1 = NextDraw(at);
+          const std::uint32_t k2 = NextDraw(at);
+          PackSample24(ExactSample(channel, frame, k1, k2),
+                       groupsOut + (frame - vectorFirst) * kPackedFrameBytes + 3 * channel);
+        }
       }
-      out += kPackedFrameBytes;
     }
+#endif
+    out = QuantisePlain(values, p0, f, blockEnd, source, out, exact);
   }
 }
 

@@ -40,6 +40,10 @@ class FilteredPass {
   void SetMarginScaleForTesting(double scale) { marginScale_ = scale; }
   // For tests of each kernel the processor runs.
   void SetKernelForTesting(PhaseKernel kernel) { kernel_ = kernel; }
+  // For tests of the plain quantising loop where the vector one would run.
+  void SetVectorLoopForTesting(bool on) { vectorLoop_ = on && VectorLoopAvailable(); }
+  // Whether this processor runs the vector quantising loop (AVX2).
+  static bool VectorLoopAvailable();
 
  private:
   void ProduceRun(std::int64_t first, std::int64_t count, std::uint8_t* out);
@@ -53,6 +57,7 @@ class FilteredPass {
   bool fastPath_ = false;
   double marginScale_ = 1.0;
   PhaseKernel kernel_;
+  bool vectorLoop_ = VectorLoopAvailable();
   WorkerPool pool_;
   std::atomic<std::int64_t> exactRecomputations_{0};
 };

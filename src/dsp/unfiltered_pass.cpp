@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "dsp/dither_draws.h"
+#include "dsp/frame_group_avx2.h"
 #include "dsp/packed_frame.h"
 #include "dsp/quantiser.h"
 
@@ -11,7 +12,7 @@ namespace quenlow {
 namespace {
 
 constexpr std::int64_t kTaskFrames = 16384;
-constexpr std::int64_t kChunkFrames = 2048;
+constexpr std::int64_t kChunkFrames = 256;
 
 // QuantiseHeldSample without branches: n = 16760439 * 2^15 * s + k1 + k2 -
 // 2^31 lies within +-2^55, so adding 2^55 (a multiple of 2^32, which keeps
@@ -40,7 +41,58 @@ void QuantiseHeldRun(const std::int16_t* interleaved, std::int64_t first, std::i
   }
 }
 
+#if defined(__x86_64__)
+
+// QuantiseHeld on four frames of one channel of one input sample, in 64-bit
+// lanes: `offset` is 16760439 * 2^15 * s + 2^55, numerators the frames'
+// k1 + k2 - 2^31.
+__attribute__((target("avx2"))) inline __m128i QuantiseHeld4(__m256i offset, __m128i numerators) {
+  const __m256i biased = _mm256_add_epi64(offset, _mm256_cvtepi32_epi64(numerators));
+  const __m256i parity = _mm256_and_si256(_mm256_srli_epi64(biased, 31), _mm256_set1_epi64x(1));
+  const __m256i half = _mm256_set1_epi64x((std::int64_t{1} << 30) - 1);
+  const __m256i rounded = _mm256_srli_epi64(_mm256_add_epi64(_mm256_add_epi64(biased, half), parity), 31);
+  // The low halves of the four lanes, less the bias's 2^24.
+  const __m256i low = _mm256_permutevar8x32_epi32(rounded, _mm256_setr_epi32(0, 2, 4, 6, 0, 2, 4, 6));
+  return _mm_sub_epi32(_mm256_castsi256_si128(low), _mm_set1_epi32(1 << 24));
+}
+
+// Frames [first, first + 16 * groups) (first a multiple of 4), their draws
+// following `source`, which is left after them.
+__attribute__((target("avx2"))) void QuantiseHeldGroupsAvx2(const std::int16_t* interleaved, std::int64_t first,
+                                                            int groups, UniformSource& source, std::uint8_t* out) {
+  constexpr std::int64_t kScale = kGainNumerator << 15;
+  constexpr std::int64_t kBias = std::int64_t{1} << 55;
+  GroupDraws draws(source);
+  const std::int16_t* frame = interleaved + 2 * (first / OversamplingRatio);
+  for (int g = 0; g < groups; ++g, frame += 2 * (kGroupFrames / OversamplingRatio)) {
+    __m128i q[2][4];
+    for (int c = 0; c < 2; ++c) {
+      for (int s = 0; s < 4; ++s) {
+        const __m256i offset = _mm256_set1_epi64x(kScale * frame[2 * s + c] + kBias);
+        q[c][s] = QuantiseHeld4(offset, HalfOf(draws.DitherNumerators(c, s / 2), s % 2));
+      }
+    }
+    for (int s = 0; s < 4; ++s) {
+      PackFrames4(q[0][s], q[1][s], out);
+      out += 4 * kPackedFrameBytes;
+    }
+    source = draws.After();
+    draws.Advance();
+  }
+}
+
+#endif
+
 }  // namespace
+
+bool UnfilteredPass::VectorLoopAvailable() {
+#if defined(__x86_64__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
 
 UnfilteredPass::UnfilteredPass(const SignalInput& input, UniformSource passStart, int threads)
     : input_(input), passStart_(passStart), pool_(threads) {}
@@ -55,13 +107,35 @@ void UnfilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_
 
 void UnfilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8_t* out) const {
   UniformSource source = SourceAtFrame(passStart_, first);
-  std::vector<std::uint32_t> draws(kChunkFrames * kDrawsPerFrame);
-  for (std::int64_t chunk = first; chunk < first + count; chunk += kChunkFrames) {
-    const std::int64_t frames = std::min(kChunkFrames, first + count - chunk);
-    FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), draws.data());
-    QuantiseHeldRun(input_.interleaved, chunk, frames, draws.data(), out);
+  const std::int64_t end = first + count;
+#if defined(__x86_64__)
+  if (vectorLoop_) {
+    // Whole input samples in groups of sixteen frames, the frames before and
+    // after them the plain way.
+    const std::int64_t vectorFirst =
+        std::min(end, (first + OversamplingRatio - 1) / OversamplingRatio * OversamplingRatio);
+    const std::int64_t groups = (end - vectorFirst) / kGroupFrames;
+    if (groups > 0) {
+      out = QuantisePlain(first, vectorFirst, source, out);
+      QuantiseHeldGroupsAvx2(input_.interleaved, vectorFirst, static_cast<int>(groups), source, out);
+      out += groups * kGroupFrames * kPackedFrameBytes;
+      first = vectorFirst + groups * kGroupFrames;
+    }
+  }
+#endif
+  QuantisePlain(first, end, source, out);
+}
+
+std::uint8_t* UnfilteredPass::QuantisePlain(std::int64_t first, std::int64_t end, UniformSource& source,
+                                            std::uint8_t* out) const {
+  std::uint32_t draws[kChunkFrames * kDrawsPerFrame];
+  for (std::int64_t chunk = first; chunk < end; chunk += kChunkFrames) {
+    const std::int64_t frames = std::min(kChunkFrames, end - chunk);
+    FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), draws);
+    QuantiseHeldRun(input_.interleaved, chunk, frames, draws, out);
     out += frames * kPackedFrameBytes;
   }
+  return out;
 }
 
 }  // namespace quenlow

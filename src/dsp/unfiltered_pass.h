@@ -19,11 +19,20 @@ class UnfilteredPass {
   // the same bytes as ProduceUnfilteredFrames.
   void Produce(std::int64_t first, std::int64_t count, std::uint8_t* out);
 
+  // For tests of the plain loop where the vector one would run.
+  void SetVectorLoopForTesting(bool on) { vectorLoop_ = on && VectorLoopAvailable(); }
+  // Whether this processor runs the vector loop (AVX2).
+  static bool VectorLoopAvailable();
+
  private:
   void ProduceRun(std::int64_t first, std::int64_t count, std::uint8_t* out) const;
+  // Frames [first, end) with the draws that follow `source`, one by one;
+  // returns where the next frame goes.
+  std::uint8_t* QuantisePlain(std::int64_t first, std::int64_t end, UniformSource& source, std::uint8_t* out) const;
 
   SignalInput input_;
   UniformSource passStart_;
+  bool vectorLoop_ = VectorLoopAvailable();
   WorkerPool pool_;
 };
 

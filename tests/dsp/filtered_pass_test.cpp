@@ -1,6 +1,7 @@
 // The fast filtered pass against the reference arithmetic, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -251,6 +252,67 @@ TEST(FilteredPass, CountsItsExactRecomputations) {
   FilteredPass exactEverywhere({samples.data(), 500}, RandomSignTaps(1, 1e300), UniformSource{}, 1);
   FastPass(exactEverywhere, FilteredFrameCount(500));
   EXPECT_EQ(exactEverywhere.ExactRecomputations(), 2 * FilteredFrameCount(500));
+}
+
+// Pieces that start and end anywhere relative to the input samples and the
+// sixteen-frame groups of the vector loops, on the vector and the plain loop.
+TEST(FilteredPass, PiecesStartingAndEndingAnywhereMatchTheReferenceOnEitherLoop) {
+  const Samples samples = FullScaleNoise(700, 41);
+  const FilterTaps taps = RandomSignTaps(42, 0.04);
+  const SignalInput input{samples.data(), 700};
+  const UniformSource start = JumpAhead(UniformSource{}, 77);
+  const std::vector<std::uint8_t> exact = ExactPass(samples, taps, start);
+  for (bool vector : {true, false}) {
+    FilteredPass pass(input, taps, start, 1);
+    pass.SetVectorLoopForTesting(vector);
+    for (std::int64_t first : {0, 1, 2, 3, 5, 15, 16, 17, 1021, 1027, 2800}) {
+      for (std::int64_t count : {1, 15, 16, 17, 33, 100, 1100}) {
+        count = std::min(count, FilteredFrameCount(700) - first);
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * kPackedFrameBytes);
+        pass.Produce(first, count, bytes.data());
+        const auto from = exact.begin() + static_cast<std::ptrdiff_t>(first * kPackedFrameBytes);
+        ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), from))
+            << (vector ? "vector" : "plain") << " loop, frames " << first << " + " << count;
+      }
+    }
+  }
+}
+
+// The plain loop where the vector loop would run, with values sent to the
+// exact path and without.
+TEST(FilteredPass, ThePlainLoopMatchesTheReferenceToo) {
+  const Samples square = FullScaleSquare(3000, 1000);
+  const Samples noise = FullScaleNoise(1500, 43);
+  for (const Case& c : {Case{"cancelling taps", square, CancellingTaps()}, Case{"noise", noise, LowPassTaps()}}) {
+    const SignalInput input{c.samples.data(), static_cast<std::int64_t>(c.samples.size() / 2)};
+    const std::vector<std::uint8_t> exact = ExactPass(c.samples, c.taps, UniformSource{});
+    FilteredPass pass(input, c.taps, UniformSource{}, 2);
+    pass.SetVectorLoopForTesting(false);
+    EXPECT_EQ(FirstDifference(FastPass(pass, FilteredFrameCount(input.frames)), exact), "") << c.name;
+  }
+}
+
+TEST(UnfilteredPass, PiecesStartingAndEndingAnywhereMatchTheReferenceOnEitherLoop) {
+  const Samples samples = FullScaleSquare(500, 7);
+  const SignalInput input{samples.data(), 500};
+  const UniformSource start = JumpAhead(UniformSource{}, 5);
+  const std::int64_t frames = UnfilteredFrameCount(500);
+  std::vector<std::uint8_t> expected(static_cast<std::size_t>(frames) * kPackedFrameBytes);
+  ProduceUnfilteredFrames(input, start, 0, frames, expected.data());
+  for (bool vector : {true, false}) {
+    UnfilteredPass pass(input, start, 1);
+    pass.SetVectorLoopForTesting(vector);
+    for (std::int64_t first : {0, 1, 2, 3, 13, 16, 17, 1001}) {
+      for (std::int64_t count : {1, 15, 16, 17, 47, 999}) {
+        count = std::min(count, frames - first);
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(count) * kPackedFrameBytes);
+        pass.Produce(first, count, bytes.data());
+        const auto from = expected.begin() + static_cast<std::ptrdiff_t>(first * kPackedFrameBytes);
+        ASSERT_TRUE(std::equal(bytes.begin(), bytes.end(), from))
+            << (vector ? "vector" : "plain") << " loop, frames " << first << " + " << count;
+      }
+    }
+  }
 }
 
 TEST(UnfilteredPass, MatchesTheReferenceQuantiserOnAnyThreadCount) {
