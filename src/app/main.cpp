@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "app/prompt_cycle.h"
+#include "console/terminal.h"
+#include "wav/unfinished_outputs.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
@@ -17,5 +19,8 @@ int main(int argc, char** argv) {
   }
   // A file grown past the size limit must fail its write, not end the program.
   std::signal(SIGXFSZ, SIG_IGN);
+  // Ended by Ctrl+C or a closed terminal, the program leaves no half-written
+  // output behind.
+  quenlow::console::SetInterruptCleanup(quenlow::RemoveUnfinishedOutputs);
   return quenlow::RunPromptCycle();
 }

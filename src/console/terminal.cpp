@@ -68,7 +68,10 @@ void Leave() {
   }
 }
 
+void (*interruptCleanup)() = nullptr;
+
 extern "C" void OnTerminatingSignal(int signalNumber) {
+  if (interruptCleanup != nullptr) interruptCleanup();
   Leave();
   // The shell's convention for a program ended by a signal.
   ::_exit(128 + signalNumber);
@@ -269,6 +272,8 @@ class TerminalBackend final : public ConsoleBackend {
 TerminalBackend* backend = nullptr;
 
 }  // namespace
+
+void SetInterruptCleanup(void (*cleanup)()) { interruptCleanup = cleanup; }
 
 ConsoleBackend* OpenTerminal(std::string& error) {
   if (backend != nullptr) return backend;

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "wav/file_io.h"
+#include "wav/unfinished_outputs.h"
 
 namespace quenlow {
 
@@ -75,6 +76,7 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
     return;
   }
   temporaryName_ = pattern;
+  unfinishedSlot_ = RememberUnfinishedOutput(temporaryName_.c_str());
   // mkostemp creates the file private (0600); the result should carry the
   // mode any new file would get. A file system without modes is no reason to
   // fail, so the outcome is not checked.
@@ -132,6 +134,7 @@ WriteResult OutputWavWriter::Finish() {
     FailWithErrno(errno);
     return result_;
   }
+  ForgetUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
   temporaryName_.clear();
   SyncDirectoryOf(finalName_);
   return result_;
@@ -175,6 +178,7 @@ bool OutputWavWriter::Flush() {
 void OutputWavWriter::RemoveTemporaryFile() {
   if (temporaryName_.empty()) return;
   unlink(temporaryName_.c_str());
+  ForgetUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
   temporaryName_.clear();
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/job.h"
@@ -225,6 +226,39 @@ TEST_F(JobRun, AnOutputThatCannotBeWrittenIsToldAndEndsWithStatus1) {
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 1);
   EXPECT_TRUE(FileExistsAt(dir / "blocked QLW filtered.wav"));
+}
+
+}  // namespace
+}  // namespace quenlow::e2e
+
+namespace quenlow::e2e {
+namespace {
+
+// Ended in the middle of its work, the program gives the terminal back and
+// leaves the folder as it found it: no temporary files, no partial outputs.
+TEST_F(JobRun, EndedDuringTheWorkItLeavesNoTemporaryFiles) {
+  ASSERT_TRUE(WriteFile(dir / "long.wav", Wav(FixedSamples(4000000))));  // about 90 seconds
+  ASSERT_TRUE(session.Start(dir.Path()));
+  ASSERT_TRUE(session.WaitForText(8, "   Wave file to process?"));
+  session.Type("long.wav");
+  session.Press(Key::Enter);
+  ASSERT_TRUE(session.WaitForText(20, "   Working...")) << session.Screen();
+  // Ctrl+C as soon as an output is being written.
+  auto writing = [&] {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      if (entry.path().filename().string()[0] == '.') return true;
+    }
+    return false;
+  };
+  const auto giveUp = std::chrono::steady_clock::now() + 30s;
+  while (!writing() && std::chrono::steady_clock::now() < giveUp) std::this_thread::sleep_for(200us);
+  ASSERT_TRUE(writing()) << "no output was being written";
+  session.SendRaw("\x03");
+  EXPECT_EQ(session.WaitForExit(30s), 130);
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    const std::string name = entry.path().filename().string();
+    EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+  }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "wav/unfinished_outputs.h"
 #include "wav/wav_writer.h"
 #include "wav_test_files.h"
 
@@ -271,6 +272,33 @@ TEST(WavWriter, RemovesAnUnfinishedTemporaryFile) {
     EXPECT_EQ(folder.Entries().size(), 1u);
   }
   EXPECT_TRUE(folder.Entries().empty());
+}
+
+}  // namespace
+}  // namespace quenlow
+
+namespace quenlow {
+namespace {
+
+// What a signal handler calls when the program is ended mid-write: the
+// temporary file goes, the final name is never touched.
+TEST(WavWriter, RemovesTheTemporaryFilesOfUnfinishedOutputsOnRequest) {
+  test::ScratchFolder folder;
+  const test::Bytes old = {'o', 'l', 'd'};
+  folder.Write("out.wav", old);
+  {
+    OutputWavWriter first(folder.Path("out.wav"), 2, 176400, 10);
+    OutputWavWriter second(folder.Path("other.wav"), 2, 176400, 10);
+    ASSERT_EQ(folder.Entries().size(), 3u) << "two temporary files beside out.wav";
+    RemoveUnfinishedOutputs();
+    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
+  }
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("out.wav")), old);
+  // A finished file is forgotten: removing the unfinished ones leaves it.
+  OutputWavWriter done(folder.Path("done.wav"), 2, 176400, 0);
+  ASSERT_TRUE(done.Finish().ok);
+  RemoveUnfinishedOutputs();
+  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"done.wav", "out.wav"}));
 }
 
 }  // namespace
