@@ -169,14 +169,7 @@ FilteredPass::FilteredPass(const SignalInput& input, const FilterTaps& taps, Uni
       kernel_(SelectPhaseKernel().kernel),
       pool_(threads) {}
 
-bool FilteredPass::VectorLoopAvailable() {
-#if defined(__x86_64__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
-#endif
-}
+bool FilteredPass::VectorLoopAvailable() { return ProcessorHasAvx2(); }
 
 void FilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_t* out) {
   // Runs start on whole input samples where they can, so that no block is

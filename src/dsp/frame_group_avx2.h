@@ -5,6 +5,20 @@
 // them only when the processor has it.
 #pragma once
 
+namespace quenlow {
+
+// Whether this processor runs the AVX2 loops.
+inline bool ProcessorHasAvx2() {
+#if defined(__x86_64__)
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+#else
+  return false;
+#endif
+}
+
+}  // namespace quenlow
+
 #if defined(__x86_64__)
 
 #include <immintrin.h>

@@ -85,14 +85,7 @@ __attribute__((target("avx2"))) void QuantiseHeldGroupsAvx2(const std::int16_t* 
 
 }  // namespace
 
-bool UnfilteredPass::VectorLoopAvailable() {
-#if defined(__x86_64__)
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-#else
-  return false;
-#endif
-}
+bool UnfilteredPass::VectorLoopAvailable() { return ProcessorHasAvx2(); }
 
 UnfilteredPass::UnfilteredPass(const SignalInput& input, UniformSource passStart, int threads)
     : input_(input), passStart_(passStart), pool_(threads) {}

@@ -17,28 +17,13 @@ extern "C" {
 #include <vterm.h>
 }
 
+#include "console/utf8.h"
+
 namespace quenlow::e2e {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void AppendUtf8(std::string& out, std::uint32_t ch) {
-  if (ch < 0x80) {
-    out.push_back(static_cast<char>(ch));
-  } else if (ch < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (ch >> 6)));
-    out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-  } else if (ch < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (ch >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (ch >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((ch >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((ch >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (ch & 0x3F)));
-  }
-}
 
 int PaletteIndex(const VTermColor& color, bool foreground) {
   if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&color) : VTERM_COLOR_IS_DEFAULT_BG(&color)) return -1;
@@ -180,7 +165,7 @@ std::string PtySession::Text(int row, int column, int length) const {
     VTermScreenCell cell{};
     vterm_screen_get_cell(screen_, VTermPos{row - 1, c - 1}, &cell);
     if (cell.width == 0) continue;  // the right half of a wide character
-    AppendUtf8(out, cell.chars[0] == 0 ? ' ' : cell.chars[0]);
+    console::AppendUtf8(out, cell.chars[0] == 0 ? ' ' : cell.chars[0]);
   }
   return out;
 }
