@@ -1,17 +1,14 @@
 #include "app/job.h"
 
-#include <algorithm>
-#include <condition_variable>
-#include <exception>
-#include <memory>
 #include <new>
-#include <mutex>
 #include <optional>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "app/filter_file.h"
+#include "app/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
@@ -21,15 +18,6 @@
 namespace quenlow {
 namespace {
 
-// Frames produced and handed to the writer at a time: large enough that the
-// per-piece work is negligible, small enough to keep memory flat.
-constexpr std::int64_t kPieceFrames = std::int64_t{1} << 17;
-// Pieces in flight between the producing thread and the writing one.
-constexpr std::int64_t kPiecesInFlight = 3;
-
-// Streams one pass into its writer: a producing thread computes the next
-// pieces (on all cores, through the pass's own threads) while this thread
-// hands the finished ones to the writer, in order.
 // Starts `work` on a thread of its own, or, when no thread can be had, runs
 // it here and now. Returns the thread to join, if one was started.
 template <typename Work>
@@ -40,83 +28,6 @@ std::optional<std::jthread> StartOrRun(Work work) {
     work();
     return std::nullopt;
   }
-}
-
-// Streams one pass into its writer: a producing thread computes the next
-// pieces (on all cores, through the pass's own threads) while this thread
-// hands the finished ones to the writer, in order. Without a thread to spare
-// it produces and writes by turns. False when not even one piece's memory can
-// be had.
-template <typename Produce>
-bool StreamPass(OutputWavWriter& writer, std::int64_t frames, Produce produce) {
-  const std::int64_t pieces = (frames + kPieceFrames - 1) / kPieceFrames;
-  if (pieces == 0) return true;
-  const std::size_t pieceBytes = static_cast<std::size_t>(std::min(frames, kPieceFrames)) * kPackedFrameBytes;
-  std::vector<std::unique_ptr<std::uint8_t[]>> slots;
-  for (std::int64_t i = 0; i < std::min(kPiecesInFlight, pieces); ++i) {
-    std::unique_ptr<std::uint8_t[]> slot(new (std::nothrow) std::uint8_t[pieceBytes]);
-    if (!slot) break;
-    slots.push_back(std::move(slot));
-  }
-  if (slots.empty()) return false;
-  const auto inFlight = static_cast<std::int64_t>(slots.size());
-  auto frameCount = [&](std::int64_t piece) { return std::min(kPieceFrames, frames - piece * kPieceFrames); };
-  auto slot = [&](std::int64_t piece) { return slots[static_cast<std::size_t>(piece % inFlight)].get(); };
-
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::int64_t produced = 0;
-  std::int64_t written = 0;
-  // A piece that fails (memory running out on the producing thread) ends the
-  // pass: the failure is thrown again on this thread, after the producer
-  // has stopped.
-  std::exception_ptr failure;
-  auto produceAll = [&] {
-    for (std::int64_t piece = 0; piece < pieces; ++piece) {
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return piece - written < inFlight || failure; });
-        if (failure) return;
-      }
-      try {
-        produce(piece * kPieceFrames, frameCount(piece), slot(piece));
-      } catch (...) {
-        std::lock_guard<std::mutex> lock(mutex);
-        failure = std::current_exception();
-      }
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        if (!failure) produced = piece + 1;
-      }
-      changed.notify_all();
-      if (failure) return;
-    }
-  };
-  std::optional<std::jthread> producer;
-  if (inFlight > 1) {
-    try {
-      producer.emplace(produceAll);
-    } catch (const std::system_error&) {
-    }
-  }
-  for (std::int64_t piece = 0; piece < pieces; ++piece) {
-    if (producer) {
-      std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return produced > piece || failure; });
-      if (failure) break;
-    } else {
-      produce(piece * kPieceFrames, frameCount(piece), slot(piece));
-    }
-    writer.Append(slot(piece), static_cast<std::size_t>(frameCount(piece)) * kPackedFrameBytes);
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      written = piece + 1;
-    }
-    changed.notify_all();
-  }
-  if (producer) producer->join();
-  if (failure) std::rethrow_exception(failure);
-  return true;
 }
 
 const std::string kNotEnoughMemory = " Not enough memory for this recording  ";
