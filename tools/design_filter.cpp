@@ -22,6 +22,7 @@
 #include <string>
 
 #include "dsp/filter_taps.h"
+#include "filter_response.h"
 
 namespace {
 
@@ -70,16 +71,7 @@ FilterTaps DesignTaps() {
   return taps;
 }
 
-// Gain at frequency f of a symmetric filter: the real amplitude about its
-// centre tap.
-double Amplitude(const FilterTaps& taps, double f) {
-  const int middle = (TapCount - 1) / 2;
-  double amplitude = taps[middle];
-  for (int k = 1; k <= middle; ++k) {
-    amplitude += 2.0 * taps[middle - k] * std::cos(2.0 * std::numbers::pi * f * k / kOutputRate);
-  }
-  return amplitude;
-}
+double Amplitude(const FilterTaps& taps, double f) { return quenlow::SymmetricFilterGain(taps, f, kOutputRate); }
 
 struct Response {
   double passband_deviation_db = 0.0;

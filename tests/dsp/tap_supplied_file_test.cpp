@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dsp/filter_taps.h"
+#include "filter_response.h"
 
 namespace quenlow {
 namespace {
@@ -23,15 +24,7 @@ std::string FileText() {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Real gain of a symmetric filter at frequency f (its phase is a pure delay).
-double Amplitude(const FilterTaps& taps, double f) {
-  constexpr int kMiddle = (TapCount - 1) / 2;
-  double amplitude = taps[kMiddle];
-  for (int k = 1; k <= kMiddle; ++k) {
-    amplitude += 2.0 * taps[kMiddle - k] * std::cos(2.0 * std::numbers::pi * f * k / kOutputRate);
-  }
-  return amplitude;
-}
+double Amplitude(const FilterTaps& taps, double f) { return SymmetricFilterGain(taps, f, kOutputRate); }
 
 TEST(SuppliedFilterFile, HoldsOneExactlyReadableValuePerCrLfLine) {
   const std::string text = FileText();
