@@ -5,6 +5,7 @@
 
 #include <langinfo.h>
 #include <signal.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -57,8 +58,37 @@ bool XtermLike() {
   return false;
 }
 
-// Used on the way out, from signal handlers too: curses gives the terminal's
-// modes, screen and title back.
+// The terminal's modes before curses took it, and the sequences that give
+// its screen back, saved at the start for the signal handlers: curses' own
+// endwin frees memory and so may deadlock when a signal interrupts a thread
+// that holds the allocator's lock.
+termios shellModes{};
+bool haveShellModes = false;
+std::array<char, 512> leaveSequence{};
+std::size_t leaveLength = 0;
+
+void SaveLeaveSequence() {
+  leaveLength = 0;
+  for (const char* capability : {"rmkx", "sgr0", "cnorm", "rmcup"}) {
+    const char* sequence = tigetstr(const_cast<char*>(capability));
+    if (sequence == nullptr || sequence == reinterpret_cast<char*>(-1)) continue;
+    const std::size_t length = std::strlen(sequence);
+    if (leaveLength + length > leaveSequence.size()) break;
+    std::memcpy(leaveSequence.data() + leaveLength, sequence, length);
+    leaveLength += length;
+  }
+}
+
+// Only write and tcsetattr: safe in a signal handler.
+void LeaveFromSignal() {
+  if (screen == nullptr) return;
+  ssize_t ignored = ::write(STDOUT_FILENO, leaveSequence.data(), leaveLength);
+  (void)ignored;
+  if (haveShellModes) tcsetattr(STDIN_FILENO, TCSADRAIN, &shellModes);
+}
+
+// Used on the normal way out: curses gives the terminal's modes, screen and
+// title back.
 void Leave() {
   if (screen != nullptr) {
     curs_set(1);
@@ -72,7 +102,7 @@ void (*interruptCleanup)() = nullptr;
 
 extern "C" void OnTerminatingSignal(int signalNumber) {
   if (interruptCleanup != nullptr) interruptCleanup();
-  Leave();
+  LeaveFromSignal();
   // The shell's convention for a program ended by a signal.
   ::_exit(128 + signalNumber);
 }
@@ -282,6 +312,7 @@ ConsoleBackend* OpenTerminal(std::string& error) {
     return nullptr;
   }
   SetUpLocale();
+  haveShellModes = tcgetattr(STDIN_FILENO, &shellModes) == 0;
   InstallSignalHandlers();
   set_escdelay(kEscapeDelayMs);
   screen = newterm(nullptr, stdout, stdin);
@@ -290,6 +321,7 @@ ConsoleBackend* OpenTerminal(std::string& error) {
     error = std::string("quenlow: cannot use the terminal type '") + (term ? term : "") + "'";
     return nullptr;
   }
+  SaveLeaveSequence();
   cbreak();
   noecho();
   nonl();
