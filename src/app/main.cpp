@@ -5,8 +5,7 @@
 #include <cstring>
 
 #include "app/prompt_cycle.h"
-#include "console/terminal.h"
-#include "wav/unfinished_outputs.h"
+#include "app/interruption.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && std::strcmp(argv[1], "--help") == 0) {
@@ -20,7 +19,7 @@ int main(int argc, char** argv) {
   // A file grown past the size limit must fail its write, not end the program.
   std::signal(SIGXFSZ, SIG_IGN);
   // Ended by Ctrl+C or a closed terminal, the program leaves no half-written
-  // output behind.
-  quenlow::console::SetInterruptCleanup(quenlow::RemoveUnfinishedOutputs);
+  // output behind. This comes before any other thread is started.
+  quenlow::WatchForInterruption();
   return quenlow::RunPromptCycle();
 }

@@ -1,6 +1,6 @@
 // The one place that speaks curses: it takes the terminal, draws the logical
 // 80x28 screen at its top-left corner, reads keys and gives the terminal back
-// on every way out, signals included.
+// on every way out.
 #include "console/terminal.h"
 
 #include <langinfo.h>
@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cerrno>
 #include <clocale>
@@ -59,9 +60,9 @@ bool XtermLike() {
 }
 
 // The terminal's modes before curses took it, and the sequences that give
-// its screen back, saved at the start for the signal handlers: curses' own
-// endwin frees memory and so may deadlock when a signal interrupts a thread
-// that holds the allocator's lock.
+// its screen back, saved at the start for the way out on a signal: curses'
+// own endwin is not safe beside another thread that is drawing, and it frees
+// memory, which a signal handler must not.
 termios shellModes{};
 bool haveShellModes = false;
 std::array<char, 512> leaveSequence{};
@@ -79,39 +80,30 @@ void SaveLeaveSequence() {
   }
 }
 
-// Only write and tcsetattr: safe in a signal handler.
-void LeaveFromSignal() {
-  if (screen == nullptr) return;
-  ssize_t ignored = ::write(STDOUT_FILENO, leaveSequence.data(), leaveLength);
-  (void)ignored;
-  if (haveShellModes) tcsetattr(STDIN_FILENO, TCSADRAIN, &shellModes);
+// With the terminal gone there is nothing left to wait for. The signal goes
+// to the process, not this thread, so that whoever watches for it sees it;
+// where hang-ups are ignored (nohup) a termination request does the same.
+void EndAsOnHangUp() {
+  struct sigaction current {};
+  sigaction(SIGHUP, nullptr, &current);
+  kill(getpid(), current.sa_handler == SIG_IGN ? SIGTERM : SIGHUP);
 }
+
+// Set once the saved sequences and modes are ready, cleared when curses has
+// given the terminal back; read by the thread that ends the program on a
+// signal.
+std::atomic<bool> terminalTaken{false};
 
 // Used on the normal way out: curses gives the terminal's modes, screen and
 // title back.
 void Leave() {
   if (screen != nullptr) {
+    terminalTaken.store(false);
     curs_set(1);
     endwin();
     delscreen(screen);
     screen = nullptr;
   }
-}
-
-void (*interruptCleanup)() = nullptr;
-
-extern "C" void OnTerminatingSignal(int signalNumber) {
-  if (interruptCleanup != nullptr) interruptCleanup();
-  LeaveFromSignal();
-  // The shell's convention for a program ended by a signal.
-  ::_exit(128 + signalNumber);
-}
-
-void InstallSignalHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnTerminatingSignal;
-  sigemptyset(&action.sa_mask);
-  for (int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaction(s, &action, nullptr);
 }
 
 // File names are typed as UTF-8; a bare C locale would split their characters
@@ -201,7 +193,7 @@ class TerminalBackend final : public ConsoleBackend {
         // A wait that keeps ending at once, with no key, means the terminal
         // has gone away: leave as on a hang-up.
         const bool atOnce = std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(kResizePollMs / 4);
-        if (atOnce && ++failures > kMaxReadFailures) raise(SIGHUP);
+        if (atOnce && ++failures > kMaxReadFailures) EndAsOnHangUp();
         if (!atOnce) failures = 0;
         continue;
       }
@@ -303,7 +295,13 @@ TerminalBackend* backend = nullptr;
 
 }  // namespace
 
-void SetInterruptCleanup(void (*cleanup)()) { interruptCleanup = cleanup; }
+// Only write and tcsetattr: safe in a signal handler and beside curses on
+// another thread.
+void GiveTerminalBackOnTheWayOut() {
+  if (!terminalTaken.load()) return;
+  WriteRaw(std::string_view(leaveSequence.data(), leaveLength));
+  if (haveShellModes) tcsetattr(STDIN_FILENO, TCSADRAIN, &shellModes);
+}
 
 ConsoleBackend* OpenTerminal(std::string& error) {
   if (backend != nullptr) return backend;
@@ -313,7 +311,6 @@ ConsoleBackend* OpenTerminal(std::string& error) {
   }
   SetUpLocale();
   haveShellModes = tcgetattr(STDIN_FILENO, &shellModes) == 0;
-  InstallSignalHandlers();
   set_escdelay(kEscapeDelayMs);
   screen = newterm(nullptr, stdout, stdin);
   if (screen == nullptr) {
@@ -322,6 +319,7 @@ ConsoleBackend* OpenTerminal(std::string& error) {
     return nullptr;
   }
   SaveLeaveSequence();
+  terminalTaken.store(true);
   cbreak();
   noecho();
   nonl();

@@ -1,50 +1,66 @@
 #include "wav/unfinished_outputs.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
-#include <array>
-#include <atomic>
-#include <climits>
-#include <cstring>
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <mutex>
 
 namespace quenlow {
 namespace {
 
-// A few slots are plenty: the job writes at most two files at a time.
-constexpr int kSlots = 8;
+std::mutex registryLock;
+std::map<int, std::string> remembered;  // slot -> temporary file name
+int nextSlot = 0;
 
-enum SlotState : int { kFree, kFilling, kLive };
-
-struct Slot {
-  std::atomic<int> state{kFree};
-  char path[PATH_MAX] = {};
-};
-
-std::array<Slot, kSlots> slots;
-static_assert(std::atomic<int>::is_always_lock_free, "read from signal handlers");
+void RemoveAllLocked() {
+  for (const auto& [slot, name] : remembered) unlink(name.c_str());
+  remembered.clear();
+}
 
 }  // namespace
 
-int RememberUnfinishedOutput(const char* path) {
-  if (std::strlen(path) >= PATH_MAX) return -1;
-  for (int i = 0; i < kSlots; ++i) {
-    int expected = kFree;
-    if (!slots[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    std::strcpy(slots[i].path, path);
-    slots[i].state.store(kLive);
-    return i;
+UnfinishedOutput CreateUnfinishedOutput(std::string& pattern) {
+  std::lock_guard hold(registryLock);
+  // The entry is made before the file, so that running out of memory here
+  // cannot leave a file nobody knows of.
+  const int slot = nextSlot++;
+  std::string& name = remembered.emplace(slot, pattern).first->second;
+  const int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    const int error = errno;
+    remembered.erase(slot);
+    errno = error;
+    return {};
   }
-  return -1;
+  pattern = name;
+  return {fd, slot};
 }
 
-void ForgetUnfinishedOutput(int slot) {
-  if (slot >= 0 && slot < kSlots) slots[slot].state.store(kFree);
+int RenameUnfinishedOutput(int slot, const std::string& temporaryName, const std::string& finalName) {
+  std::lock_guard hold(registryLock);
+  if (std::rename(temporaryName.c_str(), finalName.c_str()) != 0) return errno;
+  remembered.erase(slot);
+  return 0;
+}
+
+void DiscardUnfinishedOutput(int slot, const std::string& temporaryName) {
+  std::lock_guard hold(registryLock);
+  unlink(temporaryName.c_str());
+  remembered.erase(slot);
 }
 
 void RemoveUnfinishedOutputs() {
-  for (Slot& slot : slots) {
-    if (slot.state.load() == kLive) unlink(slot.path);
-  }
+  std::lock_guard hold(registryLock);
+  RemoveAllLocked();
+}
+
+void RemoveUnfinishedOutputsForGood() {
+  registryLock.lock();  // never given back: the program is ending
+  RemoveAllLocked();
 }
 
 }  // namespace quenlow

@@ -70,13 +70,14 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
   // rename stays within one file system and replaces the old file at once.
   std::string pattern = DirectoryPart(finalName_) + "." +
                         BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX";
-  fd_ = mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd_ < 0) {
+  const UnfinishedOutput created = CreateUnfinishedOutput(pattern);
+  if (created.fd < 0) {
     FailWithErrno(errno);
     return;
   }
+  fd_ = created.fd;
+  unfinishedSlot_ = created.slot;
   temporaryName_ = pattern;
-  unfinishedSlot_ = RememberUnfinishedOutput(temporaryName_.c_str());
   // mkostemp creates the file private (0600); the result should carry the
   // mode any new file would get. A file system without modes is no reason to
   // fail, so the outcome is not checked.
@@ -130,11 +131,11 @@ WriteResult OutputWavWriter::Finish() {
     FailWithErrno(errno);
     return result_;
   }
-  if (std::rename(temporaryName_.c_str(), finalName_.c_str()) != 0) {
-    FailWithErrno(errno);
+  if (const int error = RenameUnfinishedOutput(unfinishedSlot_, temporaryName_, finalName_); error != 0) {
+    FailWithErrno(error);
     return result_;
   }
-  ForgetUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
+  unfinishedSlot_ = -1;
   temporaryName_.clear();
   SyncDirectoryOf(finalName_);
   return result_;
@@ -177,8 +178,7 @@ bool OutputWavWriter::Flush() {
 
 void OutputWavWriter::RemoveTemporaryFile() {
   if (temporaryName_.empty()) return;
-  unlink(temporaryName_.c_str());
-  ForgetUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
+  DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1), temporaryName_);
   temporaryName_.clear();
 }
 

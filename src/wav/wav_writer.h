@@ -59,7 +59,7 @@ class OutputWavWriter {
 
   std::string finalName_;
   std::string temporaryName_;
-  int unfinishedSlot_ = -1;  // where a signal handler finds the temporary file
+  int unfinishedSlot_ = -1;  // where the clean-up on interruption finds the temporary file
   int fd_ = -1;
   std::uint64_t dataSize_ = 0;
   std::uint64_t appended_ = 0;

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "app/interruption.h"
 #include "app/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
@@ -29,6 +30,7 @@
 #include "support/reference_chain.h"
 #include "wav/output_wav_header.h"
 #include "wav/wav_reader.h"
+#include "wav/wav_writer.h"
 #include "wav/wav_test_files.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -439,6 +441,44 @@ TEST(JobFaults, ACoefficientFileOfManyMegabytesOfOneFieldIsReadInConstantMemory)
   options.tell = [&](const std::string& m) { messages.push_back(m); };
   EXPECT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   EXPECT_TRUE(messages.empty());
+}
+
+// A termination request can land anywhere in the life of an output, also
+// inside the very call that creates its temporary file. Here a child makes,
+// fills, finishes or abandons outputs as fast as it can and is ended at a
+// different moment each round: it must never leave a temporary file.
+TEST(JobFaults, AnInterruptionAtAnyMomentLeavesNoTemporaryFile) {
+  test::ScratchFolder folder;
+  const Bytes block(6 * 64, 0x11);
+  for (int round = 0; round < 150; ++round) {
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    std::fflush(nullptr);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      if (!WatchForInterruption()) _exit(3);
+      ssize_t ignored = write(ready[1], "r", 1);
+      (void)ignored;
+      for (int i = 0;; ++i) {
+        OutputWavWriter writer(folder.Path("out.wav"), 2, 176400, 64);
+        writer.Append(block.data(), block.size());
+        if (i % 2 == 0) (void)writer.Finish();
+      }
+    }
+    char started = 0;
+    const bool watching = read(ready[0], &started, 1) == 1;
+    close(ready[0]);
+    close(ready[1]);
+    if (watching) usleep(static_cast<useconds_t>(100 + (round * 37) % 2000));
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(watching && WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM)
+        << "round " << round << ", status " << status;
+    for (const std::string& name : folder.Entries()) {
+      ASSERT_EQ(name, "out.wav") << "left behind in round " << round;
+    }
+  }
 }
 
 }  // namespace

@@ -1,7 +1,11 @@
 // The dialogue from start to the information block, typed and read back as
 // a user at an 80x28 terminal would.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+
+#include <csignal>
+#include <utility>
 
 #include <cstdlib>
 #include <fstream>
@@ -187,8 +191,44 @@ TEST_F(Dialogue, AsksForALargerTerminalAndCarriesOn) {
   EXPECT_TRUE(session.WaitForText(8, "abcd"));
 }
 
+// Ended by a signal, the program gives the terminal back (the shell's
+// screen, a visible cursor) and exits with the status a shell expects.
 TEST_F(Dialogue, EndsOnCtrlCWithTheInterruptStatus) {
   StartAtPrompt();
+  ASSERT_TRUE(session.OnAlternateScreen());
+  session.SendRaw("\x03");
+  EXPECT_EQ(session.WaitForExit(), 130);
+  EXPECT_FALSE(session.OnAlternateScreen());
+  EXPECT_TRUE(session.CursorVisible());
+}
+
+TEST(Signals, ATerminationRequestOrAHangUpEndsTheProgramAndGivesTheTerminalBack) {
+  for (const auto& [signalNumber, status] : {std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
+    TempDir dir;
+    PtySession session;
+    ASSERT_TRUE(session.Start(dir.Path()));
+    ASSERT_TRUE(session.WaitForText(8, kPrompt));
+    session.Signal(signalNumber);
+    EXPECT_EQ(session.WaitForExit(), status);
+    EXPECT_FALSE(session.OnAlternateScreen());
+    EXPECT_TRUE(session.CursorVisible());
+  }
+}
+
+// A script started in the background hands its programs an ignored Ctrl+C;
+// an interactive program must still stop on it.
+TEST(Signals, CtrlCEndsTheProgramEvenWhenItStartedIgnored) {
+  TempDir dir;
+  const std::string script = dir / "start-ignoring-ctrl-c";
+  {
+    std::ofstream out(script);
+    out << "#!/bin/sh\ntrap '' INT\nexec '" << QUENLOW_BINARY << "'\n";
+  }
+  ASSERT_EQ(chmod(script.c_str(), 0755), 0);
+  PtySession session;
+  session.SetProgram(script);
+  ASSERT_TRUE(session.Start(dir.Path()));
+  ASSERT_TRUE(session.WaitForText(8, kPrompt)) << session.Screen();
   session.SendRaw("\x03");
   EXPECT_EQ(session.WaitForExit(), 130);
 }

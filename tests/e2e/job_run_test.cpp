@@ -255,6 +255,8 @@ TEST_F(JobRun, EndedDuringTheWorkItLeavesNoTemporaryFiles) {
   ASSERT_TRUE(writing()) << "no output was being written";
   session.SendRaw("\x03");
   EXPECT_EQ(session.WaitForExit(30s), 130);
+  EXPECT_FALSE(session.OnAlternateScreen());
+  EXPECT_TRUE(session.CursorVisible());
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
     const std::string name = entry.path().filename().string();
     EXPECT_NE(name[0], '.') << "temporary file left: " << name;

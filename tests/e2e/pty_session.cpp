@@ -67,6 +67,9 @@ bool PtySession::Start(const std::string& workingDir, const std::vector<std::str
     return OnProperty(static_cast<int>(prop), value, user);
   };
   vterm_screen_set_callbacks(screen_, &callbacks, this);
+  // As in xterm, a full-screen program draws on the alternate screen, and
+  // leaving it shows whether the terminal was given back.
+  vterm_screen_enable_altscreen(screen_, 1);
   vterm_screen_reset(screen_, 1);
 
   winsize size{};
@@ -83,6 +86,10 @@ bool PtySession::Start(const std::string& workingDir, const std::vector<std::str
   }
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
   return true;
+}
+
+void PtySession::Signal(int signalNumber) {
+  if (pid_ > 0 && !exitStatus_) kill(pid_, signalNumber);
 }
 
 void PtySession::SendRaw(std::string_view bytes) {
@@ -207,10 +214,11 @@ int PtySession::OnBell(void* user) {
 }
 
 int PtySession::OnProperty(int property, void* value, void* user) {
-  if (property == VTERM_PROP_TITLE) {
-    const auto* v = static_cast<VTermValue*>(value);
-    static_cast<PtySession*>(user)->title_ = v->string ? v->string : "";
-  }
+  auto* session = static_cast<PtySession*>(user);
+  const auto* v = static_cast<VTermValue*>(value);
+  if (property == VTERM_PROP_TITLE) session->title_ = v->string ? v->string : "";
+  if (property == VTERM_PROP_ALTSCREEN) session->alternateScreen_ = v->boolean != 0;
+  if (property == VTERM_PROP_CURSORVISIBLE) session->cursorVisible_ = v->boolean != 0;
   return 1;
 }
 

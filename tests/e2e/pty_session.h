@@ -55,6 +55,8 @@ class PtySession {
   // Sends bytes exactly as given (escape sequences, control characters).
   void SendRaw(std::string_view bytes);
   void Resize(int rows, int columns);
+  // Sends the program a signal, as kill(1) would.
+  void Signal(int signalNumber);
 
   // Waits until row `row` (from 1) holds `text`, or until the condition holds.
   bool WaitForText(int row, std::string_view text, std::chrono::milliseconds timeout = 5s);
@@ -68,6 +70,10 @@ class PtySession {
   std::string Screen() const;              // all rows, for failure messages
   int BellCount() const { return bells_; }
   std::string Title() const { return title_; }
+  // Whether the program has the terminal's alternate screen, and the cursor
+  // shows: after a proper exit, false and true.
+  bool OnAlternateScreen() const { return alternateScreen_; }
+  bool CursorVisible() const { return cursorVisible_; }
 
   // The exit status, 128 + signal number for a signal; nothing on timeout.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 5s);
@@ -88,6 +94,8 @@ class PtySession {
   int columns_ = 0;
   int bells_ = 0;
   std::string title_;
+  bool alternateScreen_ = false;
+  bool cursorVisible_ = true;
 };
 
 }  // namespace quenlow::e2e
