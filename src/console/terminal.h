@@ -7,9 +7,9 @@
 
 namespace quenlow::console {
 
-// Takes the terminal: locale, curses screen, colours. On
-// failure returns nothing and `error` says why in one line; nothing has then
-// been written to the terminal.
+// Takes the terminal: locale, curses screen, colours. On failure returns
+// nothing and `error` says why in one line; nothing has then been written to
+// the terminal.
 ConsoleBackend* OpenTerminal(std::string& error);
 // Gives the terminal back for a program about to end at once (on Ctrl+C, a
 // hang-up or a termination request), from any thread, without curses: only

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <map>
 #include <mutex>
+#include <utility>
 
 namespace quenlow {
 namespace {
@@ -23,12 +24,12 @@ void RemoveAllLocked() {
 
 }  // namespace
 
-UnfinishedOutput CreateUnfinishedOutput(std::string& pattern) {
+UnfinishedOutput CreateUnfinishedOutput(std::string pattern) {
   std::lock_guard hold(registryLock);
   // The entry is made before the file, so that running out of memory here
   // cannot leave a file nobody knows of.
   const int slot = nextSlot++;
-  std::string& name = remembered.emplace(slot, pattern).first->second;
+  std::string& name = remembered.emplace(slot, std::move(pattern)).first->second;
   const int fd = mkostemp(name.data(), O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
@@ -36,21 +37,24 @@ UnfinishedOutput CreateUnfinishedOutput(std::string& pattern) {
     errno = error;
     return {};
   }
-  pattern = name;
   return {fd, slot};
 }
 
-int RenameUnfinishedOutput(int slot, const std::string& temporaryName, const std::string& finalName) {
+int RenameUnfinishedOutput(int slot, const std::string& finalName) {
   std::lock_guard hold(registryLock);
-  if (std::rename(temporaryName.c_str(), finalName.c_str()) != 0) return errno;
-  remembered.erase(slot);
+  const auto entry = remembered.find(slot);
+  if (entry == remembered.end()) return ENOENT;  // removed by the clean-up
+  if (std::rename(entry->second.c_str(), finalName.c_str()) != 0) return errno;
+  remembered.erase(entry);
   return 0;
 }
 
-void DiscardUnfinishedOutput(int slot, const std::string& temporaryName) {
+void DiscardUnfinishedOutput(int slot) {
   std::lock_guard hold(registryLock);
-  unlink(temporaryName.c_str());
-  remembered.erase(slot);
+  const auto entry = remembered.find(slot);
+  if (entry == remembered.end()) return;
+  unlink(entry->second.c_str());
+  remembered.erase(entry);
 }
 
 void RemoveUnfinishedOutputs() {

@@ -17,12 +17,12 @@ struct UnfinishedOutput {
 };
 
 // Creates a temporary file from `pattern`, which ends in "XXXXXX" as for
-// mkostemp and receives the name made, and remembers it.
-UnfinishedOutput CreateUnfinishedOutput(std::string& pattern);
+// mkostemp, and remembers it.
+UnfinishedOutput CreateUnfinishedOutput(std::string pattern);
 // Renames the file into place and forgets it. Returns 0, or errno.
-int RenameUnfinishedOutput(int slot, const std::string& temporaryName, const std::string& finalName);
+int RenameUnfinishedOutput(int slot, const std::string& finalName);
 // Removes the file and forgets it.
-void DiscardUnfinishedOutput(int slot, const std::string& temporaryName);
+void DiscardUnfinishedOutput(int slot);
 // Removes every remembered file.
 void RemoveUnfinishedOutputs();
 // The same, for a program on its way out: no temporary file can be made,

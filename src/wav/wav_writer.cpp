@@ -68,16 +68,14 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
 
   // The temporary file lives in the final name's folder, so that the closing
   // rename stays within one file system and replaces the old file at once.
-  std::string pattern = DirectoryPart(finalName_) + "." +
-                        BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX";
-  const UnfinishedOutput created = CreateUnfinishedOutput(pattern);
+  const UnfinishedOutput created = CreateUnfinishedOutput(
+      DirectoryPart(finalName_) + "." + BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX");
   if (created.fd < 0) {
     FailWithErrno(errno);
     return;
   }
   fd_ = created.fd;
   unfinishedSlot_ = created.slot;
-  temporaryName_ = pattern;
   // mkostemp creates the file private (0600); the result should carry the
   // mode any new file would get. A file system without modes is no reason to
   // fail, so the outcome is not checked.
@@ -131,12 +129,11 @@ WriteResult OutputWavWriter::Finish() {
     FailWithErrno(errno);
     return result_;
   }
-  if (const int error = RenameUnfinishedOutput(unfinishedSlot_, temporaryName_, finalName_); error != 0) {
+  if (const int error = RenameUnfinishedOutput(unfinishedSlot_, finalName_); error != 0) {
     FailWithErrno(error);
     return result_;
   }
   unfinishedSlot_ = -1;
-  temporaryName_.clear();
   SyncDirectoryOf(finalName_);
   return result_;
 }
@@ -177,9 +174,8 @@ bool OutputWavWriter::Flush() {
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {
-  if (temporaryName_.empty()) return;
-  DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1), temporaryName_);
-  temporaryName_.clear();
+  if (unfinishedSlot_ < 0) return;
+  DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
 }
 
 WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,

@@ -58,8 +58,7 @@ class OutputWavWriter {
   void RemoveTemporaryFile();
 
   std::string finalName_;
-  std::string temporaryName_;
-  int unfinishedSlot_ = -1;  // where the clean-up on interruption finds the temporary file
+  int unfinishedSlot_ = -1;  // the temporary file, in the list the clean-up on interruption reads
   int fd_ = -1;
   std::uint64_t dataSize_ = 0;
   std::uint64_t appended_ = 0;

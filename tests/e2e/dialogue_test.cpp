@@ -5,12 +5,11 @@
 #include <sys/wait.h>
 
 #include <csignal>
-#include <utility>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 
 #include "e2e/pty_session.h"
 #include "e2e/test_files.h"
