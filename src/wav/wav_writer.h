@@ -62,7 +62,6 @@ class OutputWavWriter {
   int fd_ = -1;
   std::uint64_t dataSize_ = 0;
   std::uint64_t appended_ = 0;
-  bool padByte_ = false;
   bool finished_ = false;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t bufferCapacity_ = 0;
