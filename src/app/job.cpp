@@ -1,5 +1,6 @@
 #include "app/job.h"
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <string>
@@ -52,32 +53,51 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   return {*taps, ""};
 }
 
+// The whole input, 2N values; nothing, with the user told why, when the
+// source cannot be read.
+std::optional<std::vector<std::int16_t>> ReadInput(SampleSource& source, std::int64_t frameCount,
+                                                   const JobOptions& options) {
+  // More frames than any memory holds; refusing them early also keeps the
+  // byte count far from the limits of the size arithmetic.
+  if (frameCount > (std::int64_t{1} << 40)) throw std::bad_alloc();
+  std::vector<std::int16_t> samples(2 * static_cast<std::size_t>(std::max<std::int64_t>(frameCount, 0)));
+  std::string failure;
+  if (!source.ReadFrames(0, frameCount, samples.data(), failure)) {
+    Tell(options, " " + failure + "  ");
+    return std::nullopt;
+  }
+  return samples;
+}
+
 // The job proper. Resources can run out anywhere in it (memory, threads):
 // ProcessRecording turns that into a message, and the writers' destructors
 // remove their temporary files on the way out.
-bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
+bool ProduceOutputs(SampleSource& source, std::int32_t sampleRate, std::int64_t frameCount,
                     const JobOptions& options) {
-  const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
-  const std::string filteredName = OutputFileName(inputFileName, kFilteredSuffix);
-
-  std::string readFailure;
-  std::optional<std::vector<std::int16_t>> samples = ReadSampleBlock(inputFileName, info, frameCount, &readFailure);
-  if (!samples) {
-    Tell(options, " " + readFailure + "  ");
-    return false;
-  }
+  std::optional<std::vector<std::int16_t>> samples = ReadInput(source, frameCount, options);
+  if (!samples) return false;
   const SignalInput input{samples->data(), frameCount};
   const UniformSource jobStart;
-  const std::int64_t outputRate = std::int64_t{info.sampleRate} * OversamplingRatio;
+  const std::int64_t outputRate = std::int64_t{sampleRate} * OversamplingRatio;
+
+  // Progress counts the frames of every output the job makes.
+  const std::int64_t unfilteredFrames = options.makeUnfiltered ? UnfilteredFrameCount(frameCount) : 0;
+  const std::int64_t totalFrames = unfilteredFrames + (options.makeFiltered ? FilteredFrameCount(frameCount) : 0);
+  auto progressFrom = [&](std::int64_t offset) -> PieceWritten {
+    if (!options.progress) return {};
+    return [&options, offset, totalFrames](std::int64_t written) { options.progress(offset + written, totalFrames); };
+  };
 
   bool enoughMemory = true;
-  OutputWavWriter unfilteredWriter(unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
-  {
+  std::optional<OutputWavWriter> unfilteredWriter;
+  if (options.makeUnfiltered) {
+    unfilteredWriter.emplace(options.unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
     UnfilteredPass pass(input, jobStart);
-    enoughMemory = StreamPass(unfilteredWriter, UnfilteredFrameCount(frameCount),
+    enoughMemory = StreamPass(*unfilteredWriter, UnfilteredFrameCount(frameCount),
                               [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
                                 pass.Produce(first, count, out);
-                              });
+                              },
+                              progressFrom(0));
   }
   if (!enoughMemory) {
     Tell(options, kNotEnoughMemory);
@@ -86,13 +106,16 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
   // The unfiltered file goes to disk while the filtered one is computed.
   WriteResult unfiltered;
   bool finishFailed = false;  // memory ran out on the finishing thread
-  std::optional<std::jthread> finishing = StartOrRun([&] {
-    try {
-      unfiltered = unfilteredWriter.Finish();
-    } catch (...) {
-      finishFailed = true;
-    }
-  });
+  std::optional<std::jthread> finishing;
+  if (unfilteredWriter) {
+    finishing = StartOrRun([&] {
+      try {
+        unfiltered = unfilteredWriter->Finish();
+      } catch (...) {
+        finishFailed = true;
+      }
+    });
+  }
   bool unfilteredReported = false;
   auto reportUnfiltered = [&] {
     if (finishing) finishing->join();
@@ -102,6 +125,10 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
     if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
     unfilteredReported = true;
   };
+  if (!options.makeFiltered) {
+    reportUnfiltered();
+    return unfiltered.ok;
+  }
 
   const ObtainedTaps taps = ObtainTaps(options);
   if (!taps.message.empty()) {
@@ -110,13 +137,14 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
     reportUnfiltered();
     Tell(options, taps.message);
   }
-  OutputWavWriter filteredWriter(filteredName, 2, outputRate, FilteredFrameCount(frameCount));
+  OutputWavWriter filteredWriter(options.filteredName, 2, outputRate, FilteredFrameCount(frameCount));
   {
     FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
     enoughMemory = StreamPass(filteredWriter, FilteredFrameCount(frameCount),
                               [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
                                 pass.Produce(first, count, out);
-                              });
+                              },
+                              progressFrom(unfilteredFrames));
   }
   const WriteResult filtered =
       enoughMemory ? filteredWriter.Finish() : WriteResult{false, "Not enough memory for this recording"};
@@ -129,8 +157,17 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
 
 bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
                       const JobOptions& options) {
+  JobOptions beside = options;
+  if (beside.unfilteredName.empty()) beside.unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
+  if (beside.filteredName.empty()) beside.filteredName = OutputFileName(inputFileName, kFilteredSuffix);
+  WavSampleSource source(inputFileName, info);
+  return ProcessRecording(source, info.sampleRate, frameCount, beside);
+}
+
+bool ProcessRecording(SampleSource& source, std::int32_t sampleRate, std::int64_t frameCount,
+                      const JobOptions& options) {
   try {
-    return ProduceOutputs(inputFileName, info, frameCount, options);
+    return ProduceOutputs(source, sampleRate, frameCount, options);
   } catch (const std::bad_alloc&) {
   } catch (const std::system_error&) {
   }

@@ -24,7 +24,8 @@ constexpr std::int64_t kPiecesInFlight = 3;
 
 }  // namespace
 
-bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce) {
+bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce,
+                const PieceWritten& onWritten) {
   const std::int64_t pieces = (frames + kPieceFrames - 1) / kPieceFrames;
   if (pieces == 0) return true;
   const std::size_t pieceBytes = static_cast<std::size_t>(std::min(frames, kPieceFrames)) * kPackedFrameBytes;
@@ -89,6 +90,7 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece
       written = piece + 1;
     }
     changed.notify_all();
+    if (onWritten) onWritten(piece * kPieceFrames + frameCount(piece));
   }
   if (producer) producer->join();
   if (failure) std::rethrow_exception(failure);
