@@ -1,0 +1,125 @@
+#include "batch/batch_inputs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <set>
+#include <string_view>
+#include <system_error>
+
+#include "wav/wav_writer.h"
+
+namespace quenlow {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Extensions of the formats libsndfile reads that can hold 16-bit PCM.
+constexpr std::string_view kAudioExtensions[] = {".wav",  ".wave", ".flac", ".aif", ".aiff", ".aifc",
+                                                 ".caf",  ".w64",  ".rf64", ".au",  ".snd"};
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
+
+bool EndsWith(std::string_view text, std::string_view tail) {
+  return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
+}
+
+std::string FileNamePart(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool IsAudioName(const std::string& name) {
+  const std::string lower = Lower(name);
+  return std::any_of(std::begin(kAudioExtensions), std::end(kAudioExtensions),
+                     [&](std::string_view extension) { return EndsWith(lower, extension); });
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+// The audio files of one folder in name order, with those of its subfolders
+// at their folders' places. Symbolic links to folders are not followed: a
+// link back up the tree would never end.
+void ListFolder(const std::string& folder, const std::string& subfolder, bool recursive,
+                std::vector<BatchInput>& found) {
+  std::error_code error;
+  fs::directory_iterator entries(Join(folder, subfolder), error);
+  if (error) {
+    found.push_back({Join(folder, subfolder), subfolder, "cannot be listed: " + error.message()});
+    return;
+  }
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : entries) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
+    // Hidden files are passed over: among them the ._ companions some
+    // systems leave beside every file of an album.
+    if (name.empty() || name[0] == '.') continue;
+    const std::string place = subfolder.empty() ? name : subfolder + "/" + name;
+    const std::string path = Join(folder, place);
+    const fs::file_status link = fs::symlink_status(path, error);
+    if (fs::is_directory(link)) {
+      if (recursive) ListFolder(folder, place, recursive, found);
+      continue;
+    }
+    if (!IsAudioName(name) || IsOutputName(name)) continue;
+    if (!fs::is_regular_file(fs::status(path, error))) continue;
+    found.push_back({path, subfolder, ""});
+  }
+}
+
+}  // namespace
+
+bool IsOutputName(const std::string& path) {
+  return EndsWith(path, kUnfilteredSuffix) || EndsWith(path, kFilteredSuffix);
+}
+
+bool IsWavName(const std::string& path) { return EndsWith(Lower(FileNamePart(path)), ".wav"); }
+
+std::vector<BatchInput> FindBatchInputs(const std::vector<std::string>& arguments, bool recursive) {
+  std::vector<BatchInput> found;
+  for (const std::string& argument : arguments) {
+    std::error_code error;
+    if (fs::is_directory(fs::status(argument, error))) {
+      ListFolder(argument, "", recursive, found);
+    } else {
+      found.push_back({argument, "", ""});
+    }
+  }
+  // The same file reached twice (a folder and a file in it) is taken once.
+  std::set<std::string> seen;
+  std::vector<BatchInput> inputs;
+  for (BatchInput& input : found) {
+    std::error_code error;
+    const fs::path canonical = fs::weakly_canonical(input.path, error);
+    if (!seen.insert(error ? input.path : canonical.string()).second) continue;
+    inputs.push_back(std::move(input));
+  }
+  return inputs;
+}
+
+OutputNames BatchOutputNames(const BatchInput& input, const std::string& outputFolder) {
+  std::string base = outputFolder.empty() ? input.path
+                                          : Join(Join(outputFolder, input.subfolder), FileNamePart(input.path));
+  if (IsWavName(input.path)) {
+    return {OutputFileName(base, kUnfilteredSuffix), OutputFileName(base, kFilteredSuffix)};
+  }
+  // The extension is what follows the last dot of the file's own name; a
+  // name that starts with its only dot has none.
+  const auto slash = base.rfind('/');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const auto dot = base.rfind('.');
+  if (dot != std::string::npos && dot > nameStart) base.erase(dot);
+  return {base + std::string(kUnfilteredSuffix), base + std::string(kFilteredSuffix)};
+}
+
+}  // namespace quenlow

@@ -1,0 +1,52 @@
+#include "batch/batch_options.h"
+
+#include <CLI/CLI.hpp>
+
+namespace quenlow {
+
+namespace {
+
+constexpr const char* kDescription =
+    "Writes, for each 16-bit stereo recording at 44100 or 48000 Hz (WAV, FLAC, AIFF, ...), the two files the\n"
+    "quenlow dialogue writes: \"<name> QLW unfiltered.wav\" and \"<name> QLW filtered.wav\".\n"
+    "A folder stands for the audio files in it, in name order.";
+
+constexpr const char* kFooter =
+    "Exit status: 0 when every file was done or skipped, 1 when any was rejected or failed,\n"
+    "2 for a usage error or a missing coefficient file. See quenlow-batch(1).";
+
+}  // namespace
+
+std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
+  BatchOptions options;
+  CLI::App app{kDescription, "quenlow-batch"};
+  app.footer(kFooter);
+  app.set_version_flag("--version", "quenlow-batch 1");
+  app.add_option("FILE|FOLDER", options.inputs, "recordings, and folders of them")->required();
+  app.add_flag("-r,--recursive", options.recursive, "take the subfolders of a folder too");
+  app.add_option("-o,--output", options.outputFolder,
+                 "write the outputs under DIR (a folder's subfolders mirrored) instead of beside each input")
+      ->option_text("DIR");
+  std::string only;
+  app.add_option("--only", only, "make only this one of the two outputs")
+      ->option_text("unfiltered|filtered")
+      ->check(CLI::IsMember({"unfiltered", "filtered"}));
+  app.add_flag("--skip-existing", options.skipExisting, "leave an input whose outputs exist alone (resumes a batch)");
+  app.add_option("--filter", options.filterFile,
+                 "the coefficient file (default: recfilt.dat in the current folder, then the installed one)")
+      ->option_text("FILE");
+  app.add_flag("--allow-no-filter", options.allowNoFilter,
+               "go on without a coefficient file: the filtered outputs then hold dither only");
+  app.add_flag("-q,--quiet", options.quiet, "no progress, no summary: only the files that went wrong");
+  app.add_flag("--json", options.json, "one JSON object per file on standard output");
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error) == 0 ? 0 : 2;
+  }
+  if (only == "unfiltered") options.makeFiltered = false;
+  if (only == "filtered") options.makeUnfiltered = false;
+  return options;
+}
+
+}  // namespace quenlow

@@ -1,0 +1,108 @@
+#include "batch/batch_source.h"
+
+#include <sndfile.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "batch/batch_inputs.h"
+#include "wav/wav_reader.h"
+
+namespace quenlow {
+
+namespace {
+
+// A decoded recording: libsndfile hands out 16-bit PCM as the very values
+// the file holds, whatever its container or compression.
+class DecodedSource : public SampleSource {
+ public:
+  DecodedSource(SNDFILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+  ~DecodedSource() override { sf_close(file_); }
+  DecodedSource(const DecodedSource&) = delete;
+  DecodedSource& operator=(const DecodedSource&) = delete;
+
+  bool ReadFrames(std::int64_t first, std::int64_t count, std::int16_t* out, std::string& failure) override {
+    if (count <= 0) return true;
+    if (first != position_ && sf_seek(file_, first, SEEK_SET) != first) {
+      failure = name_ + " cannot be read: " + sf_strerror(file_);
+      return false;
+    }
+    std::int64_t done = 0;
+    while (done < count) {
+      const sf_count_t got = sf_readf_short(file_, out + 2 * done, count - done);
+      if (got <= 0) break;
+      done += got;
+    }
+    position_ = first + done;
+    // A file that ends before the length its header gives is damaged: its
+    // outputs would hold silence where music was.
+    if (done < count) {
+      failure = name_ + " cannot be decoded past frame " + std::to_string(position_) + ": " + sf_strerror(file_);
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  SNDFILE* file_;
+  std::string name_;
+  std::int64_t position_ = 0;
+};
+
+std::string SubtypeName(int format) {
+  SF_FORMAT_INFO info{};
+  info.format = format & SF_FORMAT_SUBMASK;
+  if (sf_command(nullptr, SFC_GET_FORMAT_INFO, &info, sizeof info) != 0 || info.name == nullptr) return "unknown";
+  return info.name;
+}
+
+OpenedInput Rejected(std::string why) { return OpenedInput{nullptr, 0, 0, std::move(why)}; }
+
+OpenedInput OpenWav(const std::string& path) {
+  const WavHeaderResult header = ReadWavHeader(path);
+  if (!header.info) return Rejected(Trimmed(header.message));
+  const WavFormatInfo& info = *header.info;
+  return OpenedInput{std::make_unique<WavSampleSource>(path, info), info.sampleRate, SampleFrameCount(info), ""};
+}
+
+// The dialogue's checks in its order, for what libsndfile reports.
+OpenedInput OpenDecoded(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) return Rejected(std::string("This is not a recording libsndfile reads (") + sf_strerror(nullptr) + ")");
+  auto reject = [&](std::string why) {
+    sf_close(file);
+    return Rejected(std::move(why));
+  };
+  const int subtype = info.format & SF_FORMAT_SUBMASK;
+  const bool pcm = subtype == SF_FORMAT_PCM_S8 || subtype == SF_FORMAT_PCM_U8 || subtype == SF_FORMAT_PCM_16 ||
+                   subtype == SF_FORMAT_PCM_24 || subtype == SF_FORMAT_PCM_32;
+  if (!pcm) return reject("This is not a PCM file (" + SubtypeName(info.format) + ")");
+  if (info.channels != 2) return reject("This is not a stereo file (" + std::to_string(info.channels) + " channels)");
+  if (subtype != SF_FORMAT_PCM_16) return reject("This is not a 16-bit file (" + SubtypeName(info.format) + ")");
+  if (info.samplerate != 44100 && info.samplerate != 48000) {
+    return reject("This is not an Fs=44.1 or 48kHz file (" + std::to_string(info.samplerate) + " Hz)");
+  }
+  if (info.frames < 0 || info.frames >= SF_COUNT_MAX) return reject("The length of this recording is not known");
+  return OpenedInput{std::make_unique<DecodedSource>(file, path), info.samplerate, info.frames, ""};
+}
+
+}  // namespace
+
+std::string Trimmed(const std::string& message) {
+  const auto first = message.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return message.substr(first, message.find_last_not_of(' ') - first + 1);
+}
+
+OpenedInput OpenBatchInput(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) return Rejected(std::string("cannot be opened: ") + std::strerror(errno));
+  if (S_ISDIR(status.st_mode)) return Rejected("is a folder");
+  if (!S_ISREG(status.st_mode)) return Rejected("is not a regular file");
+  return IsWavName(path) ? OpenWav(path) : OpenDecoded(path);
+}
+
+}  // namespace quenlow
