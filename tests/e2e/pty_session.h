@@ -49,6 +49,8 @@ class PtySession {
   // Runs another copy of the program (an installed one, say) instead of the
   // build's; call before Start.
   void SetProgram(std::string path) { program_ = std::move(path); }
+  // Runs it with these arguments after its name; call before Start.
+  void SetArguments(std::vector<std::string> arguments) { arguments_ = std::move(arguments); }
 
   void Type(std::string_view utf8);
   void Press(Key key);
@@ -85,6 +87,7 @@ class PtySession {
   static void OnOutput(const char* bytes, std::size_t length, void* user);
 
   std::string program_ = QUENLOW_BINARY;
+  std::vector<std::string> arguments_;
   VTerm* vterm_ = nullptr;
   VTermScreen* screen_ = nullptr;
   int master_ = -1;

@@ -1,0 +1,348 @@
+// quenlow-batch as a script or a user at a terminal meets it: a folder of
+// mixed files processed by the real program, its outputs compared byte for
+// byte with the dialogue's job.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/job.h"
+#include "batch/batch_inputs.h"
+#include "batch/batch_report.h"
+#include "e2e/pty_session.h"
+#include "support/recording.h"
+#include "wav/wav_test_files.h"
+
+namespace quenlow {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using test::Bytes;
+using test::ReadWholeFile;
+using test::ScratchFolder;
+
+const std::string kSuppliedFilter = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
+
+// A chirp on the left, a square wave on the right, near full scale.
+std::vector<std::int16_t> Music(int frames) {
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < frames; ++i) {
+    samples.push_back(static_cast<std::int16_t>(std::lround(30000 * std::sin(1e-5 * i * i))));
+    samples.push_back(static_cast<std::int16_t>((i / 37) % 2 ? 32767 - i % 3000 : -32768 + i % 3000));
+  }
+  return samples;
+}
+
+// A file in another format made by libsndfile from the same samples.
+void WriteEncoded(const std::string& path, int format, int channels, const std::vector<std::int16_t>& samples) {
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = channels;
+  info.format = format;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  const auto frames = static_cast<sf_count_t>(samples.size()) / channels;
+  EXPECT_EQ(sf_writef_short(file, samples.data(), frames), frames);
+  sf_close(file);
+}
+
+struct BatchRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs quenlow-batch in `folder` with stdout and stderr going to files, as
+// in a script.
+BatchRun RunBatch(const std::string& folder, std::vector<std::string> arguments) {
+  const ScratchFolder streams;
+  const std::string out = streams.Path("out"), err = streams.Path("err");
+  std::string program = QUENLOW_BATCH_BINARY;
+  std::vector<char*> argv = {program.data()};
+  for (std::string& argument : arguments) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+  std::fflush(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.c_str()) != 0 || !std::freopen(out.c_str(), "w", stdout) ||
+        !std::freopen(err.c_str(), "w", stderr)) {
+      _exit(126);
+    }
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return BatchRun{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadText(out), ReadText(err)};
+}
+
+// Each JSON line's result and reason (null or the text), by input.
+std::map<std::string, std::string> Results(const std::string& json) {
+  std::map<std::string, std::string> results;
+  std::size_t start = 0;
+  for (std::size_t end; (end = json.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::string line = json.substr(start, end - start);
+    auto field = [&](const std::string& name) {
+      const std::size_t at = line.find("\"" + name + "\":");
+      if (at == std::string::npos) return std::string("?");
+      const std::size_t value = at + name.size() + 3;
+      if (line.compare(value, 4, "null") == 0) return std::string("null");
+      return line.substr(value + 1, line.find('"', value + 1) - value - 1);
+    };
+    results[field("input")] = field("result") + ": " + field("reason");
+  }
+  return results;
+}
+
+// The dialogue's job on a copy of the recording: the bytes every batch
+// output of these samples must equal.
+struct DialogueOutputs {
+  Bytes unfiltered;
+  Bytes filtered;
+};
+
+DialogueOutputs DialogueJob(const std::vector<std::int16_t>& samples) {
+  const ScratchFolder folder;
+  const test::Recording recording = test::WriteRecording(folder, "take.wav", samples);
+  JobOptions options;
+  options.filterFile = kSuppliedFilter;
+  EXPECT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
+  return {ReadWholeFile(folder.Path("take QLW unfiltered.wav")), ReadWholeFile(folder.Path("take QLW filtered.wav"))};
+}
+
+// Every entry below the folder, relative, sorted; hidden ones included.
+std::vector<std::string> Tree(const std::string& folder) {
+  std::vector<std::string> entries;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.is_regular_file()) entries.push_back(fs::relative(entry.path(), folder).string());
+  }
+  std::sort(entries.begin(), entries.end());
+  return entries;
+}
+
+// An album folder as listeners have them: the music in WAV and FLAC (and an
+// AIFF copy), beside files the program must refuse with their reasons.
+class MixedAlbum : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fs::create_directories(album.Path("CD2"));
+    test::WriteRecording(album, "01 good.wav", music);
+    WriteEncoded(album.Path("CD2/flac copy.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, music);
+    WriteEncoded(album.Path("CD2/aiff copy.aiff"), SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, music);
+    WriteEncoded(album.Path("CD2/deep.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, music);
+    test::HeaderFigures deep;
+    deep.bitsPerSample = 24;
+    deep.dataSize = 6 * 100;
+    album.Write("02 deep.wav", test::Join({test::CanonicalHeader(deep), Bytes(600, 7)}));
+    test::HeaderFigures mono;
+    mono.channelField = 1;
+    mono.dataSize = 200;
+    album.Write("03 mono.wav", test::Join({test::CanonicalHeader(mono), Bytes(200, 7)}));
+    album.Write("04 notes.wav", Bytes{'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't', '\n'});
+    album.Write("cover.jpg", Bytes(100, 0xFF));  // not audio: passed over
+    album.Write("._01 good.wav", Bytes(100, 0));  // a hidden companion: passed over
+  }
+
+  void ExpectDialogueBytes(const std::string& unfiltered, const std::string& filtered) {
+    ASSERT_FALSE(expected.unfiltered.empty() || expected.filtered.empty());
+    EXPECT_TRUE(ReadWholeFile(unfiltered) == expected.unfiltered) << unfiltered;
+    EXPECT_TRUE(ReadWholeFile(filtered) == expected.filtered) << filtered;
+  }
+
+  ScratchFolder album;
+  const std::vector<std::int16_t> music = Music(30000);
+  const DialogueOutputs expected = DialogueJob(music);
+};
+
+TEST_F(MixedAlbum, EveryGoodFileGivesTheDialoguesBytesAndEveryOtherIsRefusedWithItsReason) {
+  const BatchRun run = RunBatch(album.path(), {"-r", "--json", "--filter", kSuppliedFilter, "."});
+  EXPECT_EQ(run.status, 1) << run.err;
+
+  ExpectDialogueBytes(album.Path("01 good QLW unfiltered.wav"), album.Path("01 good QLW filtered.wav"));
+  // Decoded from FLAC or big-endian AIFF, the same samples give the same bytes.
+  ExpectDialogueBytes(album.Path("CD2/flac copy QLW unfiltered.wav"), album.Path("CD2/flac copy QLW filtered.wav"));
+  ExpectDialogueBytes(album.Path("CD2/aiff copy QLW unfiltered.wav"), album.Path("CD2/aiff copy QLW filtered.wav"));
+
+  const std::map<std::string, std::string> expectedResults = {
+      {"./01 good.wav", "done: null"},
+      {"./02 deep.wav", "rejected: This is not a 16-bit file"},
+      {"./03 mono.wav", "rejected: This is not a stereo file"},
+      {"./04 notes.wav", "rejected: This is not a Wave file"},
+      {"./CD2/aiff copy.aiff", "done: null"},
+      {"./CD2/deep.flac", "rejected: This is not a 16-bit file (Signed 24 bit PCM)"},
+      {"./CD2/flac copy.flac", "done: null"},
+  };
+  EXPECT_EQ(Results(run.out), expectedResults) << run.out;
+  // In name order, one plain line each when stderr is not a terminal.
+  EXPECT_NE(run.err.find("[1/7] ./01 good.wav: done"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("[4/7] ./04 notes.wav: rejected: This is not a Wave file\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("7 files: 3 done, 0 skipped, 4 rejected, 0 failed"), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find('\r'), std::string::npos);
+
+  // Nothing but the six outputs was added: no temporary file, nothing for the
+  // refused files.
+  EXPECT_EQ(Tree(album.path()).size(), 9u + 6u);
+}
+
+TEST_F(MixedAlbum, UnderAnOutputFolderSubfoldersAreMirroredAndOnlyTheOutputAskedForIsMade) {
+  const ScratchFolder outputs;
+  const BatchRun run = RunBatch(album.path(), {"-r", "-o", outputs.path(), "--only", "filtered", "--filter",
+                                          kSuppliedFilter, "01 good.wav", "CD2"});
+  EXPECT_EQ(run.status, 1) << run.err;  // CD2/deep.flac
+  EXPECT_EQ(Tree(outputs.path()),
+            (std::vector<std::string>{"01 good QLW filtered.wav", "aiff copy QLW filtered.wav",
+                                      "flac copy QLW filtered.wav"}));
+  EXPECT_TRUE(ReadWholeFile(outputs.Path("flac copy QLW filtered.wav")) == expected.filtered);
+  EXPECT_TRUE(ReadWholeFile(outputs.Path("01 good QLW filtered.wav")) == expected.filtered);
+}
+
+TEST_F(MixedAlbum, SkipExistingResumesAStoppedAlbumWithWhatIsMissing) {
+  const std::vector<std::string> good = {"--filter", kSuppliedFilter, "01 good.wav", "CD2/flac copy.flac"};
+  std::vector<std::string> first = good;
+  first.insert(first.begin(), "-q");
+  ASSERT_EQ(RunBatch(album.path(), first).status, 0);
+  // Stopped between the FLAC's two outputs; the WAV's are complete.
+  fs::remove(album.Path("CD2/flac copy QLW filtered.wav"));
+  const auto kept = fs::last_write_time(album.Path("01 good QLW filtered.wav"));
+
+  std::vector<std::string> again = good;
+  again.insert(again.begin(), {"-q", "--json", "--skip-existing"});
+  const BatchRun run = RunBatch(album.path(), again);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "");  // quiet: nothing went wrong
+  EXPECT_EQ(Results(run.out), (std::map<std::string, std::string>{{"01 good.wav", "skipped: its outputs exist"},
+                                                                  {"CD2/flac copy.flac", "done: null"}}));
+  EXPECT_EQ(fs::last_write_time(album.Path("01 good QLW filtered.wav")), kept);
+  ExpectDialogueBytes(album.Path("CD2/flac copy QLW unfiltered.wav"), album.Path("CD2/flac copy QLW filtered.wav"));
+}
+
+TEST_F(MixedAlbum, TwoInputsThatWouldWriteTheSameFilesDoNotOverwriteEachOther) {
+  // The WAV and a FLAC of other music, side by side with the same name.
+  WriteEncoded(album.Path("01 good.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, Music(100));
+  const BatchRun run = RunBatch(album.path(), {"--json", "--filter", kSuppliedFilter, "01 good.wav", "01 good.flac"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(Results(run.out)["01 good.flac"], "rejected: its outputs would replace those of 01 good.wav");
+  ExpectDialogueBytes(album.Path("01 good QLW unfiltered.wav"), album.Path("01 good QLW filtered.wav"));
+}
+
+TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {
+  const ScratchFolder folder;
+  test::WriteRecording(folder, "a.wav", Music(100));
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string said;  // on stdout or stderr
+  };
+  const Case cases[] = {
+      {{"--version"}, 0, "quenlow-batch 1"},
+      {{"--help"}, 0, "--skip-existing"},
+      {{}, 2, "FILE|FOLDER is required"},
+      {{"--only", "both", "a.wav"}, 2, "--only"},
+      {{"--filter", "missing.dat", "a.wav"}, 2, "missing.dat cannot be read"},
+      {{"--filter", "missing.dat", "--allow-no-filter", "a.wav"}, 0, "dither only"},
+      {{"--filter", "missing.dat", "--only", "unfiltered", "a.wav"}, 0, "1 done"},
+      {{"no such.wav"}, 1, "no such.wav: rejected: cannot be opened"},
+      {{"a QLW filtered.wav"}, 0, "skipped, an output of this program"},
+  };
+  for (const Case& c : cases) {
+    for (const std::string& name : folder.Entries()) {
+      if (name != "a.wav") fs::remove(folder.Path(name));
+    }
+    if (c.arguments.size() == 1 && c.arguments[0] == "a QLW filtered.wav") folder.Write(c.arguments[0], Bytes(10));
+    const BatchRun run = RunBatch(folder.path(), c.arguments);
+    const std::string said = run.out + run.err;
+    EXPECT_EQ(run.status, c.status) << c.arguments.size() << " arguments: " << said;
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    if (c.status == 2) {
+      EXPECT_EQ(folder.Entries(), std::vector<std::string>{"a.wav"});
+    }
+  }
+}
+
+// At a terminal: the progress line is redrawn in place while the file is
+// worked on, and Ctrl+C ends the batch without leaving a temporary file.
+TEST(BatchAtATerminal, ShowsProgressAndCtrlCLeavesNoTemporaryFile) {
+  const ScratchFolder folder;
+  // Long enough (about 7 minutes of audio) to be stopped in the middle.
+  const int frames = 20'000'000;
+  test::HeaderFigures figures;
+  figures.dataSize = 4 * frames;
+  Bytes file = test::CanonicalHeader(figures);
+  file.resize(44 + 4 * static_cast<std::size_t>(frames));
+  for (std::size_t i = 44; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+  folder.Write("long.wav", file);
+
+  e2e::PtySession session;
+  session.SetProgram(QUENLOW_BATCH_BINARY);
+  session.SetArguments({"--filter", kSuppliedFilter, "long.wav"});
+  ASSERT_TRUE(session.Start(folder.path(), {}, 24, 100));
+  // The bar has begun to fill: at least 5 per cent done.
+  ASSERT_TRUE(session.WaitUntil([&] { return session.Row(1).find("[1/1] [#") == 0; }, 60s)) << session.Screen();
+  const std::string line = session.Row(1);
+  EXPECT_NE(line.find("% "), std::string::npos) << line;
+  EXPECT_NE(line.find("x "), std::string::npos) << line;  // speed as a multiple of real time
+  EXPECT_NE(line.find(" left, all "), std::string::npos) << line;
+  EXPECT_NE(line.find("long.wav"), std::string::npos) << line;
+
+  session.Signal(SIGINT);
+  EXPECT_EQ(session.WaitForExit(30s), 128 + SIGINT);
+  // Only the recording, and perhaps a finished first output: nothing partial,
+  // nothing hidden.
+  for (const std::string& name : Tree(folder.path())) {
+    if (name == "long.wav") continue;
+    EXPECT_EQ(name, "long QLW unfiltered.wav");
+    EXPECT_EQ(fs::file_size(folder.Path(name)), 44u + 24u * frames);
+  }
+}
+
+// The names of the outputs, for the rules that differ from the dialogue's.
+TEST(BatchOutputNames, WavLosesItsLastFourCharactersOtherFilesTheirExtension) {
+  struct Case {
+    BatchInput input;
+    std::string outputFolder;
+    std::string unfiltered;
+  };
+  const Case cases[] = {
+      {{"album/01.wav", "", ""}, "", "album/01 QLW unfiltered.wav"},
+      {{"album/01.WAV", "", ""}, "", "album/01 QLW unfiltered.wav"},
+      {{"album/01.flac", "", ""}, "", "album/01 QLW unfiltered.wav"},
+      {{"album/01.take2.aiff", "", ""}, "", "album/01.take2 QLW unfiltered.wav"},
+      {{"my.album/track", "", ""}, "", "my.album/track QLW unfiltered.wav"},
+      {{"album/CD2/05.flac", "CD2", ""}, "out", "out/CD2/05 QLW unfiltered.wav"},
+      {{"/music/album/05.wav", "", ""}, "out/", "out/05 QLW unfiltered.wav"},
+  };
+  for (const Case& c : cases) {
+    const OutputNames names = BatchOutputNames(c.input, c.outputFolder);
+    EXPECT_EQ(names.unfiltered, c.unfiltered) << c.input.path;
+    EXPECT_EQ(names.filtered, c.unfiltered.substr(0, c.unfiltered.size() - 19) + " QLW filtered.wav");
+  }
+}
+
+TEST(BatchJson, FileNamesOfAnyBytesGiveValidJson) {
+  FileReport report;
+  report.input = "a \"b\"\\c\td\x01\xC3\xA9\xFF\xE2\x82.wav";
+  report.result = FileResult::Rejected;
+  report.reason = "This is not a Wave file";
+  EXPECT_EQ(JsonLine(report),
+            "{\"input\":\"a \\\"b\\\"\\\\c\\u0009d\\u0001\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.wav\","
+            "\"outputs\":[],\"frames\":0,\"seconds\":0.000,\"result\":\"rejected\","
+            "\"reason\":\"This is not a Wave file\",\"elapsed\":0.000}");
+}
+
+}  // namespace
+}  // namespace quenlow
