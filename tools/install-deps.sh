@@ -6,6 +6,8 @@ set -euo pipefail
 what=${1:-test}
 
 packages=(g++ cmake make pkg-config libncurses-dev)
+# quenlow-batch: other formats than WAV, and its command line.
+packages+=(libsndfile1-dev libcli11-dev)
 case "$what" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev) ;;

@@ -310,6 +310,27 @@ TEST(BatchAtATerminal, ShowsProgressAndCtrlCLeavesNoTemporaryFile) {
   }
 }
 
+// Installed, the program finds the installed coefficient file from any
+// folder, and its manual page is there.
+TEST(InstalledBatch, RunsFromAnyFolderWithTheInstalledFilter) {
+  const ScratchFolder folder;
+  const std::vector<std::int16_t> music = Music(3000);
+  test::WriteRecording(folder, "a.wav", music);
+  const std::string installed = QUENLOW_STAGE_DIR "/bin/quenlow-batch";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.path().c_str()) != 0) _exit(126);
+    execl(installed.c_str(), installed.c_str(), "-q", "a.wav", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_TRUE(ReadWholeFile(folder.Path("a QLW filtered.wav")) == DialogueJob(music).filtered);
+  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1"));
+}
+
 // The names of the outputs, for the rules that differ from the dialogue's.
 TEST(BatchOutputNames, WavLosesItsLastFourCharactersOtherFilesTheirExtension) {
   struct Case {
