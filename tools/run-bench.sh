@@ -29,6 +29,10 @@ sync
 "$driver" floor "$work/in QLW unfiltered.wav" "$work/in QLW filtered.wav" "$work" >"$work/floor.txt"
 rm -f "$work"/floor*.wav "$work/in QLW unfiltered.wav" "$work/in QLW filtered.wav"
 sync
+# The job without and with quenlow-batch's progress line, by turns: the line
+# must cost nothing.
+"$driver" progress "$work/in.wav" "$taps" >"$work/progress.txt"
+sync
 # The reference chain on the first 10000 frames; its cost is linear.
 "$driver" reference "$work/in.wav" "$taps" 10000 >"$work/reference.txt"
 
@@ -49,13 +53,17 @@ kernel=$(value kernel "$work/job.txt")
 exact=$(value exact_recomputations "$work/job.txt")
 values=$(value filtered_values "$work/job.txt")
 floor=$(value floor_seconds "$work/floor.txt")
+with_progress=$(value progress_job_seconds "$work/progress.txt")
+without_progress=$(value plain_job_seconds "$work/progress.txt")
 per_frame=$(value reference_seconds_per_frame "$work/reference.txt")
 
 awk -v job="$job" -v floor="$floor" -v chain="$chain" -v frames="$frames" -v per_frame="$per_frame" \
-    -v sox="$sox_seconds" -v peak="$peak" -v exact="$exact" -v values="$values" -v kernel="$kernel" 'BEGIN {
+    -v sox="$sox_seconds" -v peak="$peak" -v exact="$exact" -v values="$values" -v kernel="$kernel" \
+    -v with_progress="$with_progress" -v without_progress="$without_progress" 'BEGIN {
   reference = per_frame * frames
   allowance = 6 * frames + 64 * 1048576
   printf "  job (read, both passes, both files)   %8.2f s\n", job
+  printf "  best of 3 without / with batch progress %5.2f s / %.2f s   ratio %6.2f\n", without_progress, with_progress, with_progress / without_progress
   printf "  I/O floor (both files from memory)    %8.2f s   job / floor      %6.2f   (target <= 2)\n", floor, job / floor
   printf "  reference chain                       %8.2f s   speed-up         %6.1f   (target >= 30)\n", reference, reference / job
   printf "    (%.2f us per input frame, timed on 10000 frames)\n", per_frame * 1e6
