@@ -1,0 +1,61 @@
+// The WAV file as the job's sample source: any run of frames, from the data
+// offset the reader found, the same values as the whole-block read.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "wav/sample_source.h"
+#include "wav/wav_test_files.h"
+
+namespace quenlow {
+namespace {
+
+using test::Bytes;
+
+TEST(WavSampleSource, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
+  // Five frames behind a LIST chunk; the header promises eight.
+  Bytes samples;
+  for (int i = 0; i < 20; ++i) samples.push_back(static_cast<std::uint8_t>(i * 37 + 1));
+  Bytes data = test::ChunkHeader("data", 32);
+  data.insert(data.end(), samples.begin(), samples.end());
+  const Bytes file = test::Join({test::RiffFile({test::Chunk("fmt ", test::FormatPayload({})),
+                                                 test::Chunk("LIST", Bytes(9, 'x'))}),
+                                 data});
+  test::ScratchFolder folder;
+  const std::string path = folder.Write("short.wav", file);
+  const WavHeaderResult header = ReadWavHeader(path);
+  ASSERT_TRUE(header.info) << header.message;
+  const std::int64_t frames = SampleFrameCount(*header.info);
+  ASSERT_EQ(frames, 8);
+  const std::optional<std::vector<std::int16_t>> whole = ReadSampleBlock(path, *header.info, frames);
+  ASSERT_TRUE(whole);
+  for (std::size_t i = 0; i < 16; ++i) {
+    const auto held = i < 10 ? static_cast<std::int16_t>(samples[2 * i] | samples[2 * i + 1] << 8) : 0;
+    EXPECT_EQ((*whole)[i], held) << "value " << i;
+  }
+
+  WavSampleSource source(path, *header.info);
+  struct Run {
+    std::int64_t first;
+    std::int64_t count;
+  };
+  // Out of order, overlapping, past the file's end.
+  for (const Run run : {Run{3, 5}, Run{0, 3}, Run{4, 1}, Run{0, 8}, Run{6, 2}}) {
+    std::vector<std::int16_t> piece(2 * static_cast<std::size_t>(run.count), -1);
+    std::string failure;
+    ASSERT_TRUE(source.ReadFrames(run.first, run.count, piece.data(), failure)) << failure;
+    const std::vector<std::int16_t> expected(whole->begin() + 2 * run.first,
+                                             whole->begin() + 2 * (run.first + run.count));
+    EXPECT_EQ(piece, expected) << "frames from " << run.first;
+  }
+
+  // A file gone between the check and the job is a failure, not silence.
+  WavSampleSource gone(folder.Path("gone.wav"), *header.info);
+  std::vector<std::int16_t> piece(2);
+  std::string failure;
+  EXPECT_FALSE(gone.ReadFrames(0, 1, piece.data(), failure));
+  EXPECT_NE(failure.find("gone.wav cannot be read"), std::string::npos) << failure;
+}
+
+}  // namespace
+}  // namespace quenlow
