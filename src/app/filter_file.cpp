@@ -46,13 +46,13 @@ std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, c
   const auto nonFinite = std::find_if(taps.begin(), taps.end(), [](double tap) { return !std::isfinite(tap); });
   if (nonFinite != taps.end()) {
     return " " + path + ": tap " + std::to_string(nonFinite - taps.begin() + 1) +
-           " is not a finite number: the filtered file will clip  ";
+           " is not a finite number: the filtered file clips  ";
   }
   if (std::all_of(taps.begin(), taps.end(), [](double tap) { return tap == 0.0; })) {
-    return " " + path + ": all " + all + " taps are 0: the filtered file will hold dither only  ";
+    return " " + path + ": all " + all + " taps are 0: the filtered file holds dither only  ";
   }
   if (findings.byteOrderMark) {
-    return " " + path + " starts with a UTF-8 byte order mark: its first number reads as 0  ";
+    return " " + path + " starts with a UTF-8 byte order mark: number 1 reads as 0  ";
   }
   return {};
 }
