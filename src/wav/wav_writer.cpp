@@ -159,6 +159,7 @@ std::string ReplaceableOutputProblem(const std::string& fileName) {
   const int error = CheckReplaceable(fileName);
   if (error == 0) return {};
   if (error == EACCES || error == EPERM || error == EROFS) return fileName + " is write-protected";
+  if (error == EISDIR) return fileName + " is a folder";
   return "Could not write " + fileName + ": " + std::strerror(error);
 }
 

@@ -113,7 +113,7 @@ TEST(Job, AnOutputThatCannotBeReplacedStopsTheJobAndTheOldPairStays) {
   EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(kSuppliedFilter)));
   ASSERT_EQ(told.messages.size(), 1u);
   EXPECT_EQ(told.messages[0],
-            " Could not write " + folder.Path("take2 QLW unfiltered.wav") + ": Is a directory: nothing was written  ");
+            " " + folder.Path("take2 QLW unfiltered.wav") + " is a folder: nothing was written  ");
   EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")), old);
   EXPECT_EQ(folder.Entries(),
             (std::vector<std::string>{"take2 QLW filtered.wav", "take2 QLW unfiltered.wav", "take2.wav"}));

@@ -224,7 +224,7 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
 TEST_F(JobRun, AnOutputThatCannotBeWrittenIsToldAndEndsWithStatus1) {
   ASSERT_TRUE(WriteFile(dir / "blocked.wav", Wav(FixedSamples(10))));
   std::filesystem::create_directory(dir / "blocked QLW unfiltered.wav");
-  RunUpToTheKeyWait("blocked.wav", {"blocked QLW unfiltered.wav: Is a directory: nothing was written"});
+  RunUpToTheKeyWait("blocked.wav", {"blocked QLW unfiltered.wav is a folder: nothing was written"});
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 1);
   EXPECT_FALSE(FileExistsAt(dir / "blocked QLW filtered.wav"));

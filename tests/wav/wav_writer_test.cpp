@@ -328,8 +328,7 @@ TEST(WavWriter, NamesWhatStopsAnOutputFromBeingReplaced) {
   std::filesystem::create_directory(folder.Path("folder.wav"));
   EXPECT_EQ(ReplaceableOutputProblem(folder.Path("absent.wav")), "");
   EXPECT_EQ(ReplaceableOutputProblem(folder.Path("plain.wav")), "");
-  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("folder.wav")),
-            "Could not write " + folder.Path("folder.wav") + ": Is a directory");
+  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("folder.wav")), folder.Path("folder.wav") + " is a folder");
   EXPECT_EQ(ReplaceableOutputProblem(folder.Path("plain.wav/x.wav")),
             "Could not write " + folder.Path("plain.wav/x.wav") + ": Not a directory");
 }
