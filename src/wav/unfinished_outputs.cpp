@@ -128,7 +128,7 @@ int PutUnfinishedOutputInPlace(int slot, const std::string& finalName) {
 
   // A file replaced keeps the permission bits the user gave it.
   struct stat old {};
-  if (stat(finalName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)fchmod(entry.fd, old.st_mode & 07777);
+  if (stat(finalName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) (void)fchmod(entry.fd, old.st_mode & 0777);
 
   if (entry.name.empty()) {
     // A free name takes the file at once; an existing file is replaced by

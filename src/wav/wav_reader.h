@@ -29,7 +29,9 @@ struct WavHeaderResult {
 };
 
 // Checks a header held in memory: `bytes` is the start of the file (all of
-// it, or at least up to the data chunk), `fileSize` the whole file's length.
+// it, or at least its chunks up to the audio and the format chunk; the walk
+// takes the end of the buffer for the end of the file), `fileSize` the whole
+// file's length, which bounds the frames counted.
 WavHeaderResult ParseWavHeader(const std::uint8_t* bytes, std::size_t size, std::uint64_t fileSize);
 
 // Opens the named file, reads its header and closes it before checking.

@@ -219,6 +219,24 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
 }
 
+// A header that promises 2 GB in a file of 100 frames (a recording cut
+// short, or still being copied): the length shown is what the file holds,
+// and that is what is processed.
+TEST_F(JobRun, AHeaderPromisingMoreThanTheFileHoldsShowsAndProcessesTheFramesHeld) {
+  const std::vector<std::int16_t> samples = FixedSamples(100);
+  Bytes file = Wav(samples);
+  file.push_back(0x55);  // half a sample more
+  for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<std::uint8_t>(0x7FFFFFF0u >> (8 * i));
+  ASSERT_TRUE(WriteFile(dir / "cut.wav", file));
+  RunUpToTheKeyWait("cut.wav");
+  EXPECT_NE(session.Row(15).find(" 100 samples"), std::string::npos) << session.Screen();
+  session.Press(Key::Enter);
+  EXPECT_EQ(session.WaitForExit(), 0);
+  const test::ReferenceOutputs reference = test::RunReferenceChain(samples, Taps(kSuppliedFilter));
+  const Bytes filtered = ReadAll(dir / "cut QLW filtered.wav");
+  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+}
+
 // An output that cannot be written is told in the box, and the exit status
 // says so; the two outputs go together, so the other is not made either.
 TEST_F(JobRun, AnOutputThatCannotBeWrittenIsToldAndEndsWithStatus1) {
