@@ -6,6 +6,7 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/filter_file.h"
@@ -48,9 +49,10 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
   if (!path) return {FilterTaps{}, " recfilt.dat not found: the filtered file will hold dither only  "};
-  std::optional<FilterTaps> taps = LoadFilterTaps(*path);
+  TapTextFindings findings;
+  std::optional<FilterTaps> taps = LoadFilterTaps(*path, &findings);
   if (!taps) return {FilterTaps{}, " " + *path + " cannot be read: the filtered file will hold dither only  "};
-  return {*taps, ""};
+  return {*taps, FilterFileWarning(*path, *taps, findings)};
 }
 
 // The whole input, 2N values; nothing, with the user told why, when the
@@ -74,6 +76,17 @@ std::optional<std::vector<std::int16_t>> ReadInput(SampleSource& source, std::in
 // remove their temporary files on the way out.
 bool ProduceOutputs(SampleSource& source, std::int32_t sampleRate, std::int64_t frameCount,
                     const JobOptions& options) {
+  // The outputs go in place together or not at all, so an output the user
+  // protected (or a folder of its name) stops the job before any work.
+  for (const auto& [name, made] : {std::pair{options.unfilteredName, options.makeUnfiltered},
+                                   std::pair{options.filteredName, options.makeFiltered}}) {
+    if (!made) continue;
+    if (const std::string problem = ReplaceableOutputProblem(name); !problem.empty()) {
+      Tell(options, " " + problem + ": nothing was written  ");
+      return false;
+    }
+  }
+
   std::optional<std::vector<std::int16_t>> samples = ReadInput(source, frameCount, options);
   if (!samples) return false;
   const SignalInput input{samples->data(), frameCount};
@@ -103,14 +116,15 @@ bool ProduceOutputs(SampleSource& source, std::int32_t sampleRate, std::int64_t 
     Tell(options, kNotEnoughMemory);
     return false;  // the writer removes its temporary file
   }
-  // The unfiltered file goes to disk while the filtered one is computed.
+  // The unfiltered file goes to disk while the filtered one is computed; it
+  // gets its name only when the filtered one is complete too.
   WriteResult unfiltered;
   bool finishFailed = false;  // memory ran out on the finishing thread
   std::optional<std::jthread> finishing;
   if (unfilteredWriter) {
     finishing = StartOrRun([&] {
       try {
-        unfiltered = unfilteredWriter->Finish();
+        unfiltered = unfilteredWriter->Complete();
       } catch (...) {
         finishFailed = true;
       }
@@ -125,32 +139,41 @@ bool ProduceOutputs(SampleSource& source, std::int32_t sampleRate, std::int64_t 
     if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
     unfilteredReported = true;
   };
-  if (!options.makeFiltered) {
-    reportUnfiltered();
-    return unfiltered.ok;
-  }
 
-  const ObtainedTaps taps = ObtainTaps(options);
-  if (!taps.message.empty()) {
-    // The user hears of a missing filter before the filtered file is made,
-    // and after anything that went wrong with the unfiltered one.
-    reportUnfiltered();
-    Tell(options, taps.message);
+  std::optional<OutputWavWriter> filteredWriter;
+  WriteResult filtered;
+  if (options.makeFiltered) {
+    const ObtainedTaps taps = ObtainTaps(options);
+    if (!taps.message.empty()) {
+      // The user hears of a missing or doubtful filter before the filtered
+      // file is made, and after anything that went wrong with the unfiltered one.
+      reportUnfiltered();
+      Tell(options, taps.message);
+    }
+    filteredWriter.emplace(options.filteredName, 2, outputRate, FilteredFrameCount(frameCount));
+    {
+      FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
+      enoughMemory = StreamPass(*filteredWriter, FilteredFrameCount(frameCount),
+                                [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
+                                  pass.Produce(first, count, out);
+                                },
+                                progressFrom(unfilteredFrames));
+    }
+    filtered = enoughMemory ? filteredWriter->Complete() : WriteResult{false, "Not enough memory for this recording"};
   }
-  OutputWavWriter filteredWriter(options.filteredName, 2, outputRate, FilteredFrameCount(frameCount));
-  {
-    FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
-    enoughMemory = StreamPass(filteredWriter, FilteredFrameCount(frameCount),
-                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                pass.Produce(first, count, out);
-                              },
-                              progressFrom(unfilteredFrames));
-  }
-  const WriteResult filtered =
-      enoughMemory ? filteredWriter.Finish() : WriteResult{false, "Not enough memory for this recording"};
   reportUnfiltered();
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
-  return unfiltered.ok && filtered.ok;
+  // A failure leaves the old pair: the writers remove the new files.
+  if (!unfiltered.ok || !filtered.ok) return false;
+  // Both complete and on disk; now both names, one straight after the other.
+  for (std::optional<OutputWavWriter>* writer : {&unfilteredWriter, &filteredWriter}) {
+    if (!*writer) continue;
+    if (const WriteResult placed = (*writer)->PutInPlace(); !placed.ok) {
+      Tell(options, " " + placed.reason + "  ");
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace

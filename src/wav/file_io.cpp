@@ -1,5 +1,6 @@
 #include "wav/file_io.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,6 +45,13 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size) {
     done += static_cast<std::size_t>(put);
   }
   return 0;
+}
+
+int CheckReplaceable(const std::string& name) {
+  struct stat status {};
+  if (stat(name.c_str(), &status) != 0) return errno == ENOENT ? 0 : errno;
+  if (S_ISDIR(status.st_mode)) return EISDIR;
+  return access(name.c_str(), W_OK) == 0 ? 0 : errno;
 }
 
 }  // namespace quenlow

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace quenlow {
 
@@ -13,5 +14,10 @@ std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t 
 
 // Writes all of `size` bytes; returns 0 or the errno of the failure.
 int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size);
+
+// Whether a file of this name may be replaced by this user: 0 when there is
+// none or it may be written, else EACCES or EROFS (protected), EISDIR (a
+// folder) or the errno that stops the check.
+int CheckReplaceable(const std::string& name);
 
 }  // namespace quenlow

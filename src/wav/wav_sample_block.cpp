@@ -71,12 +71,13 @@ WavSampleSource::~WavSampleSource() {
 }
 
 bool WavSampleSource::ReadFrames(std::int64_t first, std::int64_t count, std::int16_t* out, std::string& failure) {
-  if (count <= 0) return true;
+  // Opened even for no frames: a vanished input is not an empty recording.
   if (fd_ < 0) fd_ = open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) {
     failure = fileName_ + " cannot be read: " + std::strerror(errno);
     return false;
   }
+  if (count <= 0) return true;
   const std::size_t values = 2 * static_cast<std::size_t>(count);
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::size_t want = values * sizeof(std::int16_t);

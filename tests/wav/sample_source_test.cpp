@@ -25,8 +25,8 @@ TEST(WavSampleSource, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
   const std::string path = folder.Write("short.wav", file);
   const WavHeaderResult header = ReadWavHeader(path);
   ASSERT_TRUE(header.info) << header.message;
-  const std::int64_t frames = SampleFrameCount(*header.info);
-  ASSERT_EQ(frames, 8);
+  // Three frames more than the file holds, as a reader may be asked for.
+  const std::int64_t frames = 8;
   const std::optional<std::vector<std::int16_t>> whole = ReadSampleBlock(path, *header.info, frames);
   ASSERT_TRUE(whole);
   for (std::size_t i = 0; i < 16; ++i) {
