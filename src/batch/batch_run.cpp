@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,8 +90,11 @@ std::vector<PlannedFile> Plan(const BatchOptions& options, const std::vector<Bat
   return plan;
 }
 
-// Runs the job on one planned file; fills in the report's outcome.
-void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& progress, FileReport& report) {
+// Runs the job on one planned file; fills in the report's outcome. A note
+// the job gives (a doubtful coefficient file) is shown once in a batch, not
+// once a file: `shown` holds those already shown.
+void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& progress, FileReport& report,
+             std::set<std::string>& shown) {
   const Clock::time_point start = Clock::now();
   auto fail = [&](FileResult result, std::string reason) {
     report.result = result;
@@ -124,8 +128,10 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
     return fail(FileResult::Failed, reason.empty() ? "the outputs could not be written" : reason);
   }
   // A job that succeeds tells only of what the user should know about its
-  // outputs (a missing coefficient file).
-  for (const std::string& message : told) progress.Note(message);
+  // outputs (a missing or doubtful coefficient file).
+  for (const std::string& message : told) {
+    if (shown.insert(message).second) progress.Note(message);
+  }
 }
 
 std::string DoneDetail(const FileReport& report) {
@@ -183,6 +189,7 @@ int RunBatch(const BatchOptions& options) {
   JobOptions base;
   base.filterFile = *filter;
   BatchTotals totals;
+  std::set<std::string> shownNotes;
   int number = 0;
   for (const PlannedFile& file : plan) {
     FileReport report{file.input.path, {}, file.frames, file.seconds, 0, file.verdict, file.reason};
@@ -196,7 +203,7 @@ int RunBatch(const BatchOptions& options) {
     }
     const bool working = file.verdict == FileResult::Done;
     progress.StartFile(++number, file.input.path, working ? file.seconds : 0, working);
-    if (working) Process(file, base, progress, report);
+    if (working) Process(file, base, progress, report, shownNotes);
     const bool wentWrong = report.result == FileResult::Rejected || report.result == FileResult::Failed;
     progress.EndFile(ResultName(report.result), report.result == FileResult::Done ? DoneDetail(report) : report.reason,
                      wentWrong);
