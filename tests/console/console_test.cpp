@@ -55,6 +55,38 @@ TEST(Console, ShowsBackslashesAndControlCharactersAsCharacters) {
   EXPECT_EQ(console.CursorColumn(), 9);
 }
 
+// As on a terminal: a wide character that finds one cell left starts the
+// next row, and one written over in either half is gone whole.
+TEST(Console, KeepsWideCharactersWhole) {
+  const Utf8Locale utf8;
+  MemoryBackend terminal;
+  Console console(terminal);
+  console.ClearScreen();
+  console.MoveCursor(1, 80);
+  console.PrintText("音");
+  EXPECT_EQ(console.CellAt(1, 80).ch, U' ');
+  EXPECT_EQ(console.CellAt(2, 1).ch, U'音');
+  EXPECT_EQ(console.CellAt(2, 2).ch, kRightHalf);
+  EXPECT_EQ(console.CursorRow(), 2);
+  EXPECT_EQ(console.CursorColumn(), 3);
+
+  for (int half : {0, 1}) {
+    SCOPED_TRACE(half);
+    console.MoveCursor(5, 10);
+    console.PrintText("音");
+    console.MoveCursor(5, 10 + half);
+    console.PrintText("x");
+    EXPECT_EQ(terminal.Row(5).substr(9, 2), half == 0 ? "x " : " x");
+    EXPECT_EQ(console.RowText(5), terminal.Row(5));
+  }
+  // A wide character over the left half of another takes its place whole.
+  console.MoveCursor(6, 10);
+  console.PrintText("音音");
+  console.MoveCursor(6, 11);
+  console.PrintText("声");
+  EXPECT_EQ(terminal.Row(6).substr(9, std::string(" 声 ").size()), " 声 ");
+}
+
 TEST(Console, KeepsACoordinateOutsideTheScreen) {
   MemoryBackend terminal;
   Console console(terminal);

@@ -118,6 +118,41 @@ TEST(MessageBox, WrapsATextWiderThanTheScreen) {
   EXPECT_NE(joined.find("word19"), std::string::npos);
 }
 
+// A message naming a file of wide characters and marks keeps its frame
+// square, and over a wide character on the screen the screen comes back whole.
+TEST(MessageBox, MeasuresTextInCells) {
+  const Utf8Locale utf8;
+  for (const std::string& text : {std::string(" 音声 de\u0301cor.wav cannot be written  "),
+                                  std::string(40, 'x') + " " + std::string(60, 'x') + " 音声音声音声音声"}) {
+    SCOPED_TRACE(text);
+    PeekingBackend terminal;
+    Console console(terminal);
+    console.ClearScreen();
+    for (int row = 1; row <= Console::kRows; ++row) {
+      console.MoveCursor(row, 1);
+      console.PrintText(std::string(row % 2, 'x'));  // every other row a cell later
+      for (int i = 0; i < 39; ++i) console.PrintText("声");
+    }
+    const Console::Snapshot before = console.Save();
+    terminal.inner.Press(Key::Kind::Enter);
+    ShowMessageBox(console, text, " ERROR");
+    EXPECT_EQ(console.Save().cells, before.cells);
+
+    int top = 0, right = 0;
+    for (int r = 1; r <= Console::kRows && top == 0; ++r) {
+      for (int c = 1; c <= Console::kColumns; ++c) {
+        if (terminal.cellsWhileUp[r - 1][c - 1].ch == U'\u2510') top = r, right = c;
+      }
+    }
+    ASSERT_GT(top, 0);
+    int bottom = top + 1;
+    while (bottom <= Console::kRows && terminal.cellsWhileUp[bottom - 1][right - 1].ch == U'\u2502') ++bottom;
+    ASSERT_LE(bottom, Console::kRows);
+    EXPECT_EQ(terminal.cellsWhileUp[bottom - 1][right - 1].ch, U'\u2518');
+    EXPECT_GE(bottom - top, 5);
+  }
+}
+
 TEST(ConsoleTools, DressTheWindowThroughTheActiveConsole) {
   MemoryBackend terminal;
   Console console(terminal);

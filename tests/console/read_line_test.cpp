@@ -111,7 +111,8 @@ TEST(ReadLine, IgnoresTheCharacterPastTheLimit) {
   EXPECT_EQ(text, std::string(kMaxLineLength, 'k'));
 }
 
-TEST(ReadLine, KeepsUtf8CharactersOneCellEach) {
+TEST(ReadLine, EchoesUtf8CharactersInTheCellsTheyTake) {
+  const Utf8Locale utf8;
   Prompt p;
   p.terminal.Type("Straße/声音.wav");
   p.terminal.Press(Key::Kind::Backspace);
@@ -120,7 +121,10 @@ TEST(ReadLine, KeepsUtf8CharactersOneCellEach) {
   EXPECT_EQ(p.Read(), "Straße/声音.wav");
   EXPECT_EQ(p.console.CellAt(8, 36).ch, U'ß');
   EXPECT_EQ(p.console.CellAt(8, 39).ch, U'声');
-  EXPECT_EQ(p.console.CellAt(8, 44).ch, U'v');
+  EXPECT_EQ(p.console.CellAt(8, 40).ch, kRightHalf);
+  EXPECT_EQ(p.console.CellAt(8, 41).ch, U'音');
+  EXPECT_EQ(p.console.CellAt(8, 46).ch, U'v');
+  EXPECT_EQ(p.terminal.Row(8), FullRow(std::string(31, ' ') + "Straße/声音.wav"));
 
   // The limit counts characters, not bytes.
   Prompt wide;
@@ -129,6 +133,52 @@ TEST(ReadLine, KeepsUtf8CharactersOneCellEach) {
   wide.terminal.Type(many);
   wide.terminal.Press(Key::Kind::Enter);
   EXPECT_EQ(wide.Read().size(), 2 * kMaxLineLength);
+}
+
+// What Backspace takes back, from the name and from the screen: one
+// character as seen.
+TEST(ReadLine, BackspaceTakesBackOneCharacterAsSeen) {
+  const Utf8Locale utf8;
+  struct Case {
+    std::string typed, name;
+    std::string shown;  // from column 32
+  };
+  const Case cases[] = {
+      {"ae\u0301\u0302", "a", "a "},                   // a letter with two marks
+      {"a音", "a", "a  "},                               // both cells of a wide character
+      {"\u0301", "", "  "},                             // a mark alone, on its blank
+      {"ab\u0301", "a", "a  "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    Prompt p;
+    p.terminal.Type(c.typed);
+    p.terminal.Press(Key::Kind::Backspace);
+    p.terminal.Press(Key::Kind::Enter);
+    EXPECT_EQ(p.Read(), c.name);
+    EXPECT_EQ(p.terminal.Row(8).substr(31, c.shown.size()), c.shown);
+  }
+}
+
+// A byte that forms no character shows as U+FFFD and stays in the name as
+// it came; a mark with nothing before it stands on a blank of its own.
+TEST(ReadLine, KeepsStrayBytesAndLoneMarksInTheName) {
+  const Utf8Locale utf8;
+  Prompt p;
+  p.terminal.Type("caf");
+  p.terminal.keys.push_back(Key{Key::Kind::Character, 0xFFFD, "\xe9"});
+  p.terminal.Type(".wav");
+  p.terminal.Press(Key::Kind::Enter);
+  EXPECT_EQ(p.Read(), "caf\xe9.wav");
+  EXPECT_EQ(p.terminal.Row(8), FullRow(std::string(31, ' ') + "caf\uFFFD.wav"));
+
+  Prompt mark;
+  mark.terminal.Type("\u0301x");
+  mark.terminal.Press(Key::Kind::Enter);
+  EXPECT_EQ(mark.Read(), "\u0301x");
+  EXPECT_EQ(mark.console.CellAt(8, 31).marks[0], 0u);  // the prompt's blank untouched
+  EXPECT_EQ(mark.console.CellAt(8, 32), (Cell{U' ', 0, 15, {0x301}}));
+  EXPECT_EQ(mark.console.CellAt(8, 33).ch, U'x');
 }
 
 TEST(ReadLine, GivesTheCursorBackAsItWas) {
