@@ -2,10 +2,8 @@
 // be used, wide and combining characters and bytes that are not UTF-8.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <string>
 #include <utility>
-#include <vector>
 
 #include "e2e/pty_session.h"
 #include "e2e/test_files.h"
