@@ -257,6 +257,7 @@ TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {
       {{"--filter", "missing.dat", "--allow-no-filter", "a.wav"}, 0, "dither only"},
       {{"--filter", "missing.dat", "--only", "unfiltered", "a.wav"}, 0, "1 done"},
       {{"no such.wav"}, 1, "no such.wav: rejected: cannot be opened"},
+      {{"-o", "a.wav", "a.wav"}, 1, "a.wav: failed: the folder a.wav cannot be made"},
       {{"a QLW filtered.wav"}, 0, "skipped, an output of this program"},
   };
   for (const Case& c : cases) {
