@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/filter_file.h"
 #include "app/pass_stream.h"
+#include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"

@@ -1,4 +1,4 @@
-#include "app/filter_file.h"
+#include "dsp/filter_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
