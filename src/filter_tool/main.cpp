@@ -76,7 +76,12 @@ int main(int argc, char** argv) {
   CLI::Option* floorOption = spectrumCommand->add_option("--floor", floor, "the lowest level drawn, in dB");
   spectrumCommand->add_option("--size", size, "the picture's size in pixels, WIDTHxHEIGHT (1200x700)");
 
-  CLI11_PARSE(app, argc, argv);
+  // Usage faults end with status 2, whatever CLI11's own code for them.
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? 0 : 2;
+  }
 
   int width = 0, height = 0;
   if (const std::string problem = ReadSize(size, width, height); !problem.empty()) {

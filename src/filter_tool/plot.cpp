@@ -198,6 +198,8 @@ std::string DrawPicture(const std::string& path, int width, int height, const st
   const bool svg = EndsWith(Lower(path), ".svg");
   cairo_surface_t* surface = svg ? cairo_svg_surface_create(path.c_str(), width, height)
                                  : cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+  // Sized in pixels, like the PNG, rather than cairo's default points.
+  if (svg) cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
   cairo_t* cr = cairo_create(surface);
   cairo_set_source_rgb(cr, 1.0, 1.0, 1.0);
   cairo_paint(cr);

@@ -83,12 +83,16 @@ void PrintFieldNotes(const FilterTaps& taps, const FilterTapsReport& report, std
     const std::size_t i = noted[n];
     const TapFieldNote& note = report.fields[i];
     out << "  field " << i + 1 << ", " << LinesText(note.firstLine, note.lastLine) << ": "
-        << Quoted(note.text, note.textShortened) << (note.quoted ? " (quoted)" : "") << "\n     ";
-    if (note.Merged()) out << " merged: " << note.lastLine - note.firstLine + 1 << " lines run together;";
-    if (note.Cut()) out << " cut: " << Quoted(note.ignored, false) << " after the number is ignored;";
-    if (!note.holdsNumber) out << " no number: read as zero;";
-    if (note.holdsNumber) out << " read as " << Exact(taps[i]);
-    out << "\n";
+        << Quoted(note.text, note.textShortened) << (note.quoted ? " (quoted)" : "") << "\n      ";
+    std::string what;
+    if (note.Merged()) what += "merged: " + std::to_string(note.lastLine - note.firstLine + 1) + " lines run together; ";
+    if (!note.holdsNumber) {
+      what += "no number: read as 0";
+    } else {
+      if (note.Cut()) what += "cut: " + Quoted(note.ignored, false) + " after the number is ignored; ";
+      what += "read as " + Exact(taps[i]);
+    }
+    out << what << "\n";
   }
   if (noted.size() > kListedFieldLimit) out << "  ... and " << noted.size() - kListedFieldLimit << " more\n";
 }
@@ -143,6 +147,9 @@ std::string GroupDelayText(const FilterFigures& f) {
   if (f.symmetry != TapSymmetry::None) {
     const double delay = (TapCount - 1) / 2.0;
     return Format("%g samples", delay) + Format(" = %.2f us", delay * toMicroseconds);
+  }
+  if (f.groupDelayHighest - f.groupDelayLowest < 0.005) {
+    return Format("%.2f samples", f.groupDelayAtDc) + Format(" = %.2f us", f.groupDelayAtDc * toMicroseconds);
   }
   return Format("%.2f", f.groupDelayLowest) + Format("..%.2f samples", f.groupDelayHighest) +
          Format(" = %.1f", f.groupDelayLowest * toMicroseconds) + Format("..%.1f us", f.groupDelayHighest * toMicroseconds);
