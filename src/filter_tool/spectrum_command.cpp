@@ -62,7 +62,7 @@ PlotPanel SpectrumPanel(const std::vector<Spectrum>& spectra, std::optional<doub
   panel.xMin = 0.0;
   panel.xMax = HighestRate(spectra) / 2.0;
   panel.xLabelScale = 1e-3;
-  double lowest = 0.0;
+  std::vector<double> levels;
   double highest = -INFINITY;
   for (const Spectrum& s : spectra) {
     PlotSeries series{s.name + Format(" (%g kHz)", s.sampleRate / 1000.0), {}, {}};
@@ -71,13 +71,21 @@ PlotPanel SpectrumPanel(const std::vector<Spectrum>& spectra, std::optional<doub
       series.x.push_back(s.Hz(k));
       series.y.push_back(db);
       if (std::isfinite(db)) {
-        lowest = std::min(lowest, db);
+        levels.push_back(db);
         highest = std::max(highest, db);
       }
     }
     panel.series.push_back(std::move(series));
   }
-  panel.yMin = floorDb.value_or(std::max(-220.0, std::floor(lowest / 10.0) * 10.0));
+  // The floor sits below all but the deepest notches, which would only
+  // squeeze the rest of the picture.
+  double lowest = -120.0;
+  if (!levels.empty()) {
+    const auto quantile = levels.begin() + static_cast<std::ptrdiff_t>(levels.size() / 200);
+    std::nth_element(levels.begin(), quantile, levels.end());
+    lowest = *quantile - 10.0;
+  }
+  panel.yMin = floorDb.value_or(std::max(-240.0, std::floor(lowest / 10.0) * 10.0));
   panel.yMax = std::max(0.0, std::ceil(highest / 10.0) * 10.0);
   if (panel.yMax <= panel.yMin) panel.yMax = panel.yMin + 10.0;
   const double inputRate = 2.0 * BandWidth(spectra);
