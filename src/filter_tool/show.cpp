@@ -21,6 +21,9 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
+// Levels that round to zero are shown as 0, never as "-0.00".
+double Tidy(double db) { return std::fabs(db) < 0.005 ? 0.0 : db; }
+
 std::string Exact(double value) { return Format("%.17g", value); }
 
 // Hertz as a reader likes them: "22050 Hz", "20958.3 Hz".
@@ -172,11 +175,11 @@ void PrintFigures(const FilterFigures& a, const FilterFigures& b, std::ostream& 
   Row(out, "passband ripple to 20 kHz", ripple(a), ripple(b));
   Row(out, "-3 dB at", HzText(a.minus3DbHz), HzText(b.minus3DbHz));
   Row(out, "-6 dB at", HzText(a.minus6DbHz), HzText(b.minus6DbHz));
-  Row(out, "input's Nyquist", HzText(a.inputRate / 2) + Format(": %.2f dB down", a.nyquistAttenuationDb),
-      HzText(b.inputRate / 2) + Format(": %.2f dB down", b.nyquistAttenuationDb));
+  Row(out, "input's Nyquist", HzText(a.inputRate / 2) + Format(": %.2f dB down", Tidy(a.nyquistAttenuationDb)),
+      HzText(b.inputRate / 2) + Format(": %.2f dB down", Tidy(b.nyquistAttenuationDb)));
   Row(out, "stopband from", HzText(a.stopbandFromHz), HzText(b.stopbandFromHz));
-  Row(out, "  attenuation (least)", Format("%.2f dB", a.stopbandAttenuationDb) + " at " + HzText(std::round(a.stopbandWorstHz)),
-      Format("%.2f dB", b.stopbandAttenuationDb) + " at " + HzText(std::round(b.stopbandWorstHz)));
+  Row(out, "  attenuation (least)", Format("%.2f dB", Tidy(a.stopbandAttenuationDb)) + " at " + HzText(std::round(a.stopbandWorstHz)),
+      Format("%.2f dB", Tidy(b.stopbandAttenuationDb)) + " at " + HzText(std::round(b.stopbandWorstHz)));
   Row(out, "group delay", GroupDelayText(a), GroupDelayText(b));
 }
 
