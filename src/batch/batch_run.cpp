@@ -11,12 +11,12 @@
 #include <string>
 #include <vector>
 
-#include "app/filter_file.h"
 #include "app/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
 #include "batch/batch_source.h"
+#include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 
 namespace quenlow {
