@@ -13,22 +13,11 @@
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_writer.h"
 
 namespace quenlow {
 namespace {
-
-// Starts `work` on a thread of its own, or, when no thread can be had, runs
-// it here and now. Returns the thread to join, if one was started.
-template <typename Work>
-std::optional<std::jthread> StartOrRun(Work work) {
-  try {
-    return std::jthread(work);
-  } catch (const std::system_error&) {
-    work();
-    return std::nullopt;
-  }
-}
 
 const std::string kNotEnoughMemory = " Not enough memory for this recording  ";
 
@@ -52,75 +41,79 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   return {*taps, ""};
 }
 
+// One pass into its writer: each piece first reads the input frames it
+// needs (with the filter's history before them) into a window of the
+// recording, so memory stays the same however long the recording is.
+template <typename Pass>
+PassOutcome StreamInputPass(OutputWavWriter& writer, RecordingReader& reader, Pass& pass, bool filtered,
+                            std::int64_t inputFrames) {
+  std::vector<std::int16_t> window(2 * static_cast<std::size_t>(kPieceFrames / OversamplingRatio + 1 +
+                                                                kFilterHistoryFrames));
+  const std::int64_t outputFrames = filtered ? FilteredFrameCount(inputFrames) : UnfilteredFrameCount(inputFrames);
+  return StreamPass(writer, outputFrames, [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
+    const FrameSpan span = PieceInputFrames(filtered, inputFrames, first, count);
+    if (!reader.Read(span.first, span.count, window.data())) return false;
+    pass.SetInput(SignalInput{window.data(), inputFrames, span.first});
+    pass.Produce(first, count, out);
+    return true;
+  });
+}
+
 // The job proper. Resources can run out anywhere in it (memory, threads):
 // ProcessRecording turns that into a message, and the writers' destructors
-// remove their temporary files on the way out.
+// remove their temporary files on the way out. Both files are finished only
+// once the whole recording has been read twice and found unchanged, so a
+// recording changed under the job replaces no output.
 bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
                     const JobOptions& options) {
   const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
   const std::string filteredName = OutputFileName(inputFileName, kFilteredSuffix);
 
-  std::string readFailure;
-  std::optional<std::vector<std::int16_t>> samples = ReadSampleBlock(inputFileName, info, frameCount, &readFailure);
-  if (!samples) {
-    Tell(options, " " + readFailure + "  ");
+  RecordingReader reader(inputFileName, info, frameCount);
+  if (!reader.Ok()) {
+    Tell(options, " " + reader.Failure() + "  ");
     return false;
   }
-  const SignalInput input{samples->data(), frameCount};
+  const SignalInput whole{nullptr, frameCount};
   const UniformSource jobStart;
   const std::int64_t outputRate = std::int64_t{info.sampleRate} * OversamplingRatio;
-
-  bool enoughMemory = true;
-  OutputWavWriter unfilteredWriter(unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
-  {
-    UnfilteredPass pass(input, jobStart);
-    enoughMemory = StreamPass(unfilteredWriter, UnfilteredFrameCount(frameCount),
-                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                pass.Produce(first, count, out);
-                              });
-  }
-  if (!enoughMemory) {
-    Tell(options, kNotEnoughMemory);
-    return false;  // the writer removes its temporary file
-  }
-  // The unfiltered file goes to disk while the filtered one is computed.
-  WriteResult unfiltered;
-  bool finishFailed = false;  // memory ran out on the finishing thread
-  std::optional<std::jthread> finishing = StartOrRun([&] {
-    try {
-      unfiltered = unfilteredWriter.Finish();
-    } catch (...) {
-      finishFailed = true;
-    }
-  });
-  bool unfilteredReported = false;
-  auto reportUnfiltered = [&] {
-    if (finishing) finishing->join();
-    finishing.reset();
-    if (finishFailed) unfiltered = WriteResult{false, "Not enough memory for this recording"};
-    finishFailed = false;
-    if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
-    unfilteredReported = true;
+  // Why a pass ended early, told to the user; the writers then remove their
+  // temporary files.
+  auto stoppedBy = [&](PassOutcome outcome) {
+    Tell(options, outcome == PassOutcome::kNoMemory ? kNotEnoughMemory : " " + reader.Failure() + "  ");
+    return false;
   };
 
+  OutputWavWriter unfilteredWriter(unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
+  {
+    UnfilteredPass pass(whole, jobStart);
+    const PassOutcome outcome = StreamInputPass(unfilteredWriter, reader, pass, false, frameCount);
+    if (outcome != PassOutcome::kStreamed) return stoppedBy(outcome);
+  }
+
   const ObtainedTaps taps = ObtainTaps(options);
+  bool unfilteredReported = false;
   if (!taps.message.empty()) {
     // The user hears of a missing filter before the filtered file is made,
-    // and after anything that went wrong with the unfiltered one.
-    reportUnfiltered();
+    // and after anything that already went wrong with the unfiltered one.
+    if (!unfilteredWriter.Ok()) {
+      Tell(options, " " + unfilteredWriter.Finish().reason + "  ");
+      unfilteredReported = true;
+    }
     Tell(options, taps.message);
   }
   OutputWavWriter filteredWriter(filteredName, 2, outputRate, FilteredFrameCount(frameCount));
   {
-    FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
-    enoughMemory = StreamPass(filteredWriter, FilteredFrameCount(frameCount),
-                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                pass.Produce(first, count, out);
-                              });
+    FilteredPass pass(whole, taps.taps, FilteredPassStart(jobStart, frameCount));
+    const PassOutcome outcome = StreamInputPass(filteredWriter, reader, pass, true, frameCount);
+    if (outcome != PassOutcome::kStreamed) return stoppedBy(outcome);
   }
-  const WriteResult filtered =
-      enoughMemory ? filteredWriter.Finish() : WriteResult{false, "Not enough memory for this recording"};
-  reportUnfiltered();
+
+  // The writers have had the disk write their bytes as they went, so what is
+  // left to wait for here is the last few megabytes.
+  const WriteResult unfiltered = unfilteredWriter.Finish();
+  const WriteResult filtered = filteredWriter.Finish();
+  if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
   return unfiltered.ok && filtered.ok;
 }

@@ -1,5 +1,6 @@
 #include "wav/file_io.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,6 +45,12 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size) {
     done += static_cast<std::size_t>(put);
   }
   return 0;
+}
+
+void StartWriteBack(int fd, std::uint64_t offset, std::size_t size) {
+  // A size of 0 would mean "to the end of the file".
+  if (size == 0) return;
+  (void)sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(size), SYNC_FILE_RANGE_WRITE);
 }
 
 }  // namespace quenlow

@@ -14,4 +14,10 @@ std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t 
 // Writes all of `size` bytes; returns 0 or the errno of the failure.
 int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size);
 
+// Has the system start putting bytes [offset, offset + size) of the file on
+// disk now, without waiting for them: a file written in pieces then keeps
+// the disk busy while the next pieces are made, and the final flush has
+// little left to do. A hint: failures show at that flush.
+void StartWriteBack(int fd, std::uint64_t offset, std::size_t size);
+
 }  // namespace quenlow

@@ -162,15 +162,24 @@ void OutputWavWriter::Put(const std::uint8_t* bytes, std::size_t size) {
     buffered_ = size;
     return;
   }
-  if (const int error = WriteAll(fd_, bytes, size); error != 0) FailWithErrno(error);
+  WriteOut(bytes, size);
 }
 
 bool OutputWavWriter::Flush() {
   if (!result_.ok) return false;
-  const int error = WriteAll(fd_, buffer_.get(), buffered_);
+  const bool written = WriteOut(buffer_.get(), buffered_);
   buffered_ = 0;
-  if (error != 0) FailWithErrno(error);
-  return error == 0;
+  return written;
+}
+
+bool OutputWavWriter::WriteOut(const std::uint8_t* bytes, std::size_t size) {
+  if (const int error = WriteAll(fd_, bytes, size); error != 0) {
+    FailWithErrno(error);
+    return false;
+  }
+  StartWriteBack(fd_, writtenOut_, size);
+  writtenOut_ += size;
+  return true;
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {

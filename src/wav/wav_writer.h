@@ -55,6 +55,7 @@ class OutputWavWriter {
   void FailWithErrno(int error);
   void Put(const std::uint8_t* bytes, std::size_t size);
   bool Flush();
+  bool WriteOut(const std::uint8_t* bytes, std::size_t size);
   void RemoveTemporaryFile();
 
   std::string finalName_;
@@ -67,6 +68,7 @@ class OutputWavWriter {
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t bufferCapacity_ = 0;
   std::size_t buffered_ = 0;
+  std::uint64_t writtenOut_ = 0;  // bytes in the file so far
   WriteResult result_;
 };
 

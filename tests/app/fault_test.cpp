@@ -290,7 +290,7 @@ TEST(JobFaults, TooLittleMemoryEndsInAMessageAndNeverInACrash) {
   }
 }
 
-TEST(JobFaults, AHeaderPromisingMoreThanMemoryEndsInTheMemoryMessageAtOnce) {
+TEST(JobFaults, AHeaderPromisingMoreThanAnyFileHoldsEndsInAMessageAtOnce) {
   test::ScratchFolder folder;
   // An open-ended data size in a file that claims to be 2^62 bytes long.
   test::HeaderFigures figures;
@@ -307,7 +307,7 @@ TEST(JobFaults, AHeaderPromisingMoreThanMemoryEndsInTheMemoryMessageAtOnce) {
   options.filterFile = kSuppliedFilter;
   options.tell = [&](const std::string& m) { messages.push_back(m); };
   EXPECT_FALSE(ProcessRecording(path, *parsed.info, frames, options));
-  EXPECT_TRUE(Mentions(messages, "memory"));
+  EXPECT_TRUE(Mentions(messages, "longer than any output file can hold"));
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"huge.wav"}));
 }
 
