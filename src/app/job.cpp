@@ -59,11 +59,27 @@ PassOutcome StreamInputPass(OutputWavWriter& writer, RecordingReader& reader, Pa
   });
 }
 
+// Starts `work` on a thread of its own, or, when no thread can be had, runs
+// it here and now. Returns the thread, which joins when it goes.
+template <typename Work>
+std::optional<std::jthread> StartOrRun(Work work) {
+  try {
+    return std::jthread(work);
+  } catch (const std::system_error&) {
+    work();
+    return std::nullopt;
+  }
+}
+
 // The job proper. Resources can run out anywhere in it (memory, threads):
 // ProcessRecording turns that into a message, and the writers' destructors
-// remove their temporary files on the way out. Both files are finished only
-// once the whole recording has been read twice and found unchanged, so a
-// recording changed under the job replaces no output.
+// remove their temporary files on the way out.
+//
+// The two passes run at once: the unfiltered one, cheap to compute, is
+// mostly its file's writing, which thus overlaps the filtered one's
+// computing. Each reads the recording for itself; both files are finished
+// only once the whole recording has been read twice and found unchanged, so
+// a recording changed under the job replaces no output.
 bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
                     const JobOptions& options) {
   const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
@@ -74,46 +90,42 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
     Tell(options, " " + reader.Failure() + "  ");
     return false;
   }
+  // The user hears of a missing filter before either file is made.
+  const ObtainedTaps taps = ObtainTaps(options);
+  if (!taps.message.empty()) Tell(options, taps.message);
+
   const SignalInput whole{nullptr, frameCount};
   const UniformSource jobStart;
   const std::int64_t outputRate = std::int64_t{info.sampleRate} * OversamplingRatio;
-  // Why a pass ended early, told to the user; the writers then remove their
-  // temporary files.
-  auto stoppedBy = [&](PassOutcome outcome) {
-    Tell(options, outcome == PassOutcome::kNoMemory ? kNotEnoughMemory : " " + reader.Failure() + "  ");
-    return false;
-  };
-
   OutputWavWriter unfilteredWriter(unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
-  {
-    UnfilteredPass pass(whole, jobStart);
-    const PassOutcome outcome = StreamInputPass(unfilteredWriter, reader, pass, false, frameCount);
-    if (outcome != PassOutcome::kStreamed) return stoppedBy(outcome);
-  }
-
-  const ObtainedTaps taps = ObtainTaps(options);
-  bool unfilteredReported = false;
-  if (!taps.message.empty()) {
-    // The user hears of a missing filter before the filtered file is made,
-    // and after anything that already went wrong with the unfiltered one.
-    if (!unfilteredWriter.Ok()) {
-      Tell(options, " " + unfilteredWriter.Finish().reason + "  ");
-      unfilteredReported = true;
-    }
-    Tell(options, taps.message);
-  }
   OutputWavWriter filteredWriter(filteredName, 2, outputRate, FilteredFrameCount(frameCount));
+
+  PassOutcome unfilteredOutcome = PassOutcome::kStreamed;
+  PassOutcome filteredOutcome = PassOutcome::kStreamed;
   {
+    std::optional<std::jthread> unfilteredThread = StartOrRun([&] {
+      try {
+        // One thread computes it easily as fast as its file is written.
+        UnfilteredPass pass(whole, jobStart, 1);
+        unfilteredOutcome = StreamInputPass(unfilteredWriter, reader, pass, false, frameCount);
+      } catch (...) {
+        unfilteredOutcome = PassOutcome::kNoMemory;
+      }
+    });
     FilteredPass pass(whole, taps.taps, FilteredPassStart(jobStart, frameCount));
-    const PassOutcome outcome = StreamInputPass(filteredWriter, reader, pass, true, frameCount);
-    if (outcome != PassOutcome::kStreamed) return stoppedBy(outcome);
+    filteredOutcome = StreamInputPass(filteredWriter, reader, pass, true, frameCount);
+  }
+  if (unfilteredOutcome != PassOutcome::kStreamed || filteredOutcome != PassOutcome::kStreamed) {
+    // The writers remove their temporary files as they go.
+    Tell(options, reader.Ok() ? kNotEnoughMemory : " " + reader.Failure() + "  ");
+    return false;
   }
 
   // The writers have had the disk write their bytes as they went, so what is
   // left to wait for here is the last few megabytes.
   const WriteResult unfiltered = unfilteredWriter.Finish();
   const WriteResult filtered = filteredWriter.Finish();
-  if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
+  if (!unfiltered.ok) Tell(options, " " + unfiltered.reason + "  ");
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
   return unfiltered.ok && filtered.ok;
 }

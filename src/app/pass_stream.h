@@ -20,7 +20,7 @@ enum class PassOutcome {
 };
 
 // Output frames produced at a time.
-inline constexpr std::int64_t kPieceFrames = std::int64_t{1} << 17;
+inline constexpr std::int64_t kPieceFrames = std::int64_t{1} << 18;
 
 // A producing thread computes the next pieces, in order, while this thread
 // hands the finished ones to the writer; without a thread to spare it

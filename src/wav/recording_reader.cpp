@@ -8,6 +8,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "wav/file_io.h"
 
@@ -30,13 +31,13 @@ std::int64_t ModificationTime(const struct stat& status) {
 RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount)
     : fileName_(fileName), dataOffset_(info.dataOffset), frameCount_(std::max<std::int64_t>(frameCount, 0)) {
   if (frameCount > kMaxFrames) {
-    failure_ = fileName + " is longer than any output file can hold";
+    Fail(fileName + " is longer than any output file can hold");
     return;
   }
   fd_ = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   struct stat status {};
   if (fd_ < 0 || fstat(fd_, &status) != 0) {
-    failure_ = fileName + " cannot be read: " + std::strerror(errno);
+    Fail(fileName + " cannot be read: " + std::strerror(errno));
     return;
   }
   sizeAtOpen_ = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
@@ -61,7 +62,7 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   const std::size_t got = ReadAt(fd_, offset, bytes, static_cast<std::size_t>(held));
   std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
   if (got != held || !Unchanged()) {
-    failure_ = fileName_ + " changed while it was being read: the outputs were not written";
+    Fail(fileName_ + " changed while it was being read: the outputs were not written");
     return false;
   }
   if constexpr (std::endian::native == std::endian::big) {
@@ -73,7 +74,22 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   return true;
 }
 
-bool RecordingReader::Unchanged() {
+bool RecordingReader::Ok() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failure_.empty();
+}
+
+std::string RecordingReader::Failure() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failure_;
+}
+
+void RecordingReader::Fail(std::string why) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failure_.empty()) failure_ = std::move(why);
+}
+
+bool RecordingReader::Unchanged() const {
   struct stat status {};
   if (fstat(fd_, &status) != 0) return false;
   return static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0)) == sizeAtOpen_ &&

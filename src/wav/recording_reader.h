@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "wav/wav_reader.h"
@@ -20,18 +21,19 @@ class RecordingReader {
   RecordingReader& operator=(const RecordingReader&) = delete;
 
   // False, with the reason in Failure(), once the file could not be opened or
-  // has changed since: a pass that read other samples than the one before it
+  // has changed since: a pass that read other samples than the other pass
   // would give outputs of two different recordings.
-  bool Ok() const { return failure_.empty(); }
-  const std::string& Failure() const { return failure_; }
+  bool Ok() const;
+  std::string Failure() const;
 
   // Frames [first, first + count) into out, left and right interleaved (2
   // values a frame). False when the file is found changed (shorter, or
-  // written to) since it was opened.
+  // written to) since it was opened. Both passes may read at once.
   bool Read(std::int64_t first, std::int64_t count, std::int16_t* out);
 
  private:
-  bool Unchanged();
+  bool Unchanged() const;
+  void Fail(std::string why);
 
   std::string fileName_;
   int fd_ = -1;
@@ -39,6 +41,7 @@ class RecordingReader {
   std::int64_t frameCount_ = 0;
   std::uint64_t sizeAtOpen_ = 0;
   std::int64_t modifiedAtOpen_ = 0;  // nanoseconds
+  mutable std::mutex mutex_;
   std::string failure_;
 };
 

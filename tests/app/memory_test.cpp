@@ -80,9 +80,9 @@ std::int64_t MostHeapHeldByTheJob(std::size_t frames) {
 
 TEST(JobMemory, TheMostHeapHeldDoesNotGrowWithTheRecording) {
   // Each long enough for several pieces of each pass; the longer one's
-  // samples alone take 3.6 MB more than the shorter one's.
-  const std::int64_t shorter = MostHeapHeldByTheJob(100000);
-  const std::int64_t longer = MostHeapHeldByTheJob(1000000);
+  // samples alone take 7.2 MB more than the shorter one's.
+  const std::int64_t shorter = MostHeapHeldByTheJob(200000);
+  const std::int64_t longer = MostHeapHeldByTheJob(2000000);
   EXPECT_GT(shorter, 0);
   EXPECT_LT(longer - shorter, 256 * 1024) << "shorter " << shorter << " bytes, longer " << longer << " bytes";
 }
