@@ -1,7 +1,8 @@
 // Times the job the program runs, and what it is measured against.
 //   quenlow_bench job <input.wav> <recfilt.dat>
 //       runs the job on the input (outputs beside it); prints its seconds,
-//       the input's frame count and the peak resident size
+//       its processor seconds, the input's frame count and the peak
+//       resident size
 //   quenlow_bench chain <input.wav> <recfilt.dat>
 //       both passes into memory alone, the input held whole: their seconds
 //       and the number of values the filtered pass recomputed exactly
@@ -12,6 +13,8 @@
 //       runs the whole-array reference chain on the input's first frames;
 //       prints seconds per input frame
 // Each prints "key value" lines for the script to read.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -52,6 +55,14 @@ long PeakResidentBytes() {
   return -1;
 }
 
+// Processor time of this process so far, all threads, user and system.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
 struct Input {
   quenlow::WavFormatInfo info;
   std::int64_t frames = 0;
@@ -77,7 +88,7 @@ int RunJob(const std::string& inputPath, const std::string& tapsPath) {
   const double seconds = SecondsSince(start);
   const long peak = PeakResidentBytes();
   if (!ok) return 1;
-  std::printf("job_seconds %.3f\ninput_frames %lld\npeak_rss_bytes %ld\n", seconds,
+  std::printf("job_seconds %.3f\ncpu_seconds %.3f\ninput_frames %lld\npeak_rss_bytes %ld\n", seconds, CpuSeconds(),
               static_cast<long long>(input->frames), peak);
   return 0;
 }
