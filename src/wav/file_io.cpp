@@ -1,6 +1,7 @@
 #include "wav/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -29,6 +30,13 @@ std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t 
     done += static_cast<std::size_t>(got);
   }
   return done;
+}
+
+std::optional<FileState> StateOf(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return std::nullopt;
+  return FileState{status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0,
+                   std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
 }
 
 int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size) {

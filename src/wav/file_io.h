@@ -4,12 +4,22 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace quenlow {
 
 // Reads up to `size` bytes from `offset`; returns how many were read before
 // the end of the file or an error.
 std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t size);
+
+// What tells a changed file: its length and when it was last written to
+// (nanoseconds). Nothing when the system cannot say.
+struct FileState {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  bool operator==(const FileState&) const = default;
+};
+std::optional<FileState> StateOf(int fd);
 
 // Writes all of `size` bytes; returns 0 or the errno of the failure.
 int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size);

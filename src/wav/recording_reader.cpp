@@ -1,7 +1,6 @@
 #include "wav/recording_reader.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,14 +16,11 @@ namespace quenlow {
 namespace {
 
 constexpr std::uint64_t kFrameBytes = 4;
-// Each output takes 24 bytes an input frame: past 2^40 frames (25 years at
-// 44.1 kHz) no file system holds them. Refusing such a header at once also
-// keeps every byte count far from the limits of the size arithmetic.
+// Each output takes 24 bytes an input frame: past 2^40 frames (nine months
+// at 44.1 kHz) an output passes 24 TiB, more than common file systems hold
+// in one file. Refusing such a header at once also keeps every byte count
+// far from the limits of the size arithmetic.
 constexpr std::int64_t kMaxFrames = std::int64_t{1} << 40;
-
-std::int64_t ModificationTime(const struct stat& status) {
-  return std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec;
-}
 
 }  // namespace
 
@@ -35,13 +31,12 @@ RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInf
     return;
   }
   fd_ = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat status {};
-  if (fd_ < 0 || fstat(fd_, &status) != 0) {
+  const std::optional<FileState> state = fd_ >= 0 ? StateOf(fd_) : std::nullopt;
+  if (!state) {
     Fail(fileName + " cannot be read: " + std::strerror(errno));
     return;
   }
-  sizeAtOpen_ = status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0;
-  modifiedAtOpen_ = ModificationTime(status);
+  atOpen_ = *state;
   // Both passes read the file from start to end.
   (void)posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
 }
@@ -57,7 +52,7 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   const std::uint64_t offset = dataOffset_ + static_cast<std::uint64_t>(first) * kFrameBytes;
   const std::uint64_t size = static_cast<std::uint64_t>(count) * kFrameBytes;
   // Whatever lay beyond the file's end when it was opened is silence.
-  const std::uint64_t held = offset < sizeAtOpen_ ? std::min(size, sizeAtOpen_ - offset) : 0;
+  const std::uint64_t held = offset < atOpen_.size ? std::min(size, atOpen_.size - offset) : 0;
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::size_t got = ReadAt(fd_, offset, bytes, static_cast<std::size_t>(held));
   std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
@@ -89,11 +84,6 @@ void RecordingReader::Fail(std::string why) {
   if (failure_.empty()) failure_ = std::move(why);
 }
 
-bool RecordingReader::Unchanged() const {
-  struct stat status {};
-  if (fstat(fd_, &status) != 0) return false;
-  return static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0)) == sizeAtOpen_ &&
-         ModificationTime(status) == modifiedAtOpen_;
-}
+bool RecordingReader::Unchanged() const { return StateOf(fd_) == atOpen_; }
 
 }  // namespace quenlow

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "wav/file_io.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
@@ -39,8 +40,7 @@ class RecordingReader {
   int fd_ = -1;
   std::uint64_t dataOffset_ = 0;
   std::int64_t frameCount_ = 0;
-  std::uint64_t sizeAtOpen_ = 0;
-  std::int64_t modifiedAtOpen_ = 0;  // nanoseconds
+  FileState atOpen_;
   mutable std::mutex mutex_;
   std::string failure_;
 };
