@@ -113,11 +113,12 @@ shm_job=$(value job_seconds "$work/shm-job.txt")
 long_job=$(value job_seconds "$work/long-job.txt")
 long_frames=$(value input_frames "$work/long-job.txt")
 long_peak=$(value peak_rss_bytes "$work/long-job.txt")
+long_cpu=$(value cpu_seconds "$work/long-job.txt")
 
 awk -v job="$job" -v floor="$floor" -v chain="$chain" -v frames="$frames" -v per_frame="$per_frame" \
     -v sox="$sox" -v peak="$peak" -v exact="$exact" -v values="$values" -v kernel="$kernel" \
     -v read="$read_seconds" -v shm_job="$shm_job" -v sox_shm="$sox_shm" -v long_job="$long_job" \
-    -v long_frames="$long_frames" -v long_peak="$long_peak" -v cpu="$cpu_seconds" -v mib=1048576 'BEGIN {
+    -v long_frames="$long_frames" -v long_peak="$long_peak" -v cpu="$cpu_seconds" -v long_cpu="$long_cpu" -v mib=1048576 'BEGIN {
   reference = per_frame * frames
   printf "  job (read twice, both passes, both files flushed) %7.2f s   (processor time %.2f s; median of 3)\n", job, cpu
   printf "  I/O floor (dd of both outputs, flushed)       %7.2f s   job / floor   %6.2f   (target <= 1.3; median of 3)\n", floor, job / floor
@@ -131,5 +132,5 @@ awk -v job="$job" -v floor="$floor" -v chain="$chain" -v frames="$frames" -v per
   printf "  exact recomputations                       %10d of %d filtered values\n", exact, values
   printf "  peak resident size, %5.0f s input            %7.1f MiB   (target <= 64 MiB: %s)\n", frames / 44100, peak / mib, peak <= 64 * mib ? "met" : "NOT met"
   printf "  peak resident size, %5.0f s input            %7.1f MiB   (target <= 64 MiB: %s)\n", long_frames / 44100, long_peak / mib, long_peak <= 64 * mib ? "met" : "NOT met"
-  printf "    (that job: %.2f s, %.2f s per 10 minutes of input)\n", long_job, long_job * 26460000 / long_frames
+  printf "    (that job: %.2f s, %.2f s per 10 minutes of input; processor time %.2f s)\n", long_job, long_job * 26460000 / long_frames, long_cpu
 }'
