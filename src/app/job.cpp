@@ -115,8 +115,13 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
     FilteredPass pass(whole, taps.taps, FilteredPassStart(jobStart, frameCount));
     filteredOutcome = StreamInputPass(filteredWriter, reader, pass, true, frameCount);
   }
-  if (unfilteredOutcome != PassOutcome::kStreamed || filteredOutcome != PassOutcome::kStreamed) {
-    // The writers remove their temporary files as they go.
+  // A file that could not be written is told of below, with the other's
+  // outcome; anything else ends the job here, and the writers remove their
+  // temporary files as they go.
+  auto cutShort = [](PassOutcome outcome) {
+    return outcome == PassOutcome::kNoMemory || outcome == PassOutcome::kStopped;
+  };
+  if (cutShort(unfilteredOutcome) || cutShort(filteredOutcome)) {
     Tell(options, reader.Ok() ? kNotEnoughMemory : " " + reader.Failure() + "  ");
     return false;
   }

@@ -45,12 +45,15 @@ PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const Produ
   // has stopped. So does a piece that cannot be produced.
   std::exception_ptr failure;
   bool stopped = false;
+  // A file that cannot be written ends its pass too: nothing more is made
+  // for it.
+  bool writeFailed = false;
   auto produceAll = [&] {
     for (std::int64_t piece = 0; piece < pieces; ++piece) {
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return piece - written < inFlight || failure; });
-        if (failure) return;
+        changed.wait(lock, [&] { return piece - written < inFlight || failure || writeFailed; });
+        if (failure || writeFailed) return;
       }
       bool made = false;
       try {
@@ -88,12 +91,15 @@ PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const Produ
     {
       std::lock_guard<std::mutex> lock(mutex);
       written = piece + 1;
+      writeFailed = !writer.Ok();
     }
     changed.notify_all();
+    if (writeFailed) break;
   }
   if (producer) producer->join();
   if (failure) std::rethrow_exception(failure);
-  return stopped ? PassOutcome::kStopped : PassOutcome::kStreamed;
+  if (stopped) return PassOutcome::kStopped;
+  return writeFailed ? PassOutcome::kWriteFailed : PassOutcome::kStreamed;
 }
 
 }  // namespace quenlow

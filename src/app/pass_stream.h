@@ -14,9 +14,10 @@ namespace quenlow {
 using ProducePiece = std::function<bool(std::int64_t first, std::int64_t count, std::uint8_t* out)>;
 
 enum class PassOutcome {
-  kStreamed,  // every piece went to the writer
-  kNoMemory,  // not even one piece's memory could be had
-  kStopped,   // a piece could not be produced
+  kStreamed,     // every piece went to the writer
+  kWriteFailed,  // the writer failed, and the pass stopped there (the writer tells why)
+  kNoMemory,     // not even one piece's memory could be had
+  kStopped,      // a piece could not be produced
 };
 
 // Output frames produced at a time.
