@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace quenlow {
 namespace {
@@ -29,6 +31,30 @@ std::vector<std::string> FilterFileCandidates() {
   const std::string folder = ProgramFolder();
   if (!folder.empty()) candidates.push_back(folder + "/../share/quenlow/" + kFilterFileName);
   return candidates;
+}
+
+std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const TapTextFindings& findings) {
+  const std::string all = std::to_string(TapCount);
+  if (findings.fieldsRead < TapCount) {
+    const std::string read = std::to_string(findings.fieldsRead);
+    if (findings.bareLineFeeds) {
+      return " " + path + " uses LF line ends: only " + read + " of " + all + " numbers " +
+             (findings.fieldsRead == 1 ? "was" : "were") + " read  ";
+    }
+    return " " + path + " holds only " + read + " of " + all + " numbers: the rest are taken as 0  ";
+  }
+  const auto nonFinite = std::find_if(taps.begin(), taps.end(), [](double tap) { return !std::isfinite(tap); });
+  if (nonFinite != taps.end()) {
+    return " " + path + ": tap " + std::to_string(nonFinite - taps.begin() + 1) +
+           " is not a finite number: the filtered file clips  ";
+  }
+  if (std::all_of(taps.begin(), taps.end(), [](double tap) { return tap == 0.0; })) {
+    return " " + path + ": all " + all + " taps are 0: the filtered file holds dither only  ";
+  }
+  if (findings.byteOrderMark) {
+    return " " + path + " starts with a UTF-8 byte order mark: number 1 reads as 0  ";
+  }
+  return {};
 }
 
 std::optional<std::string> FindFilterFile() {

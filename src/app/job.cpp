@@ -36,9 +36,10 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
   if (!path) return {FilterTaps{}, " recfilt.dat not found: the filtered file will hold dither only  "};
-  std::optional<FilterTaps> taps = LoadFilterTaps(*path);
+  TapTextFindings findings;
+  std::optional<FilterTaps> taps = LoadFilterTaps(*path, &findings);
   if (!taps) return {FilterTaps{}, " " + *path + " cannot be read: the filtered file will hold dither only  "};
-  return {*taps, ""};
+  return {*taps, FilterFileWarning(*path, *taps, findings)};
 }
 
 // One pass into its writer: each piece first reads the input frames it
@@ -84,13 +85,22 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
                     const JobOptions& options) {
   const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
   const std::string filteredName = OutputFileName(inputFileName, kFilteredSuffix);
+  // The two outputs go in place together or not at all, so an output the
+  // user protected (or a folder of its name) stops the job before any work.
+  for (const std::string& name : {unfilteredName, filteredName}) {
+    if (const std::string problem = ReplaceableOutputProblem(name); !problem.empty()) {
+      Tell(options, " " + problem + ": nothing was written  ");
+      return false;
+    }
+  }
 
   RecordingReader reader(inputFileName, info, frameCount);
   if (!reader.Ok()) {
     Tell(options, " " + reader.Failure() + "  ");
     return false;
   }
-  // The user hears of a missing filter before either file is made.
+  // The user hears of a missing or doubtful filter before either file is
+  // made.
   const ObtainedTaps taps = ObtainTaps(options);
   if (!taps.message.empty()) Tell(options, taps.message);
 
@@ -128,11 +138,20 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
 
   // The writers have had the disk write their bytes as they went, so what is
   // left to wait for here is the last few megabytes.
-  const WriteResult unfiltered = unfilteredWriter.Finish();
-  const WriteResult filtered = filteredWriter.Finish();
+  const WriteResult unfiltered = unfilteredWriter.Complete();
+  const WriteResult filtered = filteredWriter.Complete();
   if (!unfiltered.ok) Tell(options, " " + unfiltered.reason + "  ");
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
-  return unfiltered.ok && filtered.ok;
+  // A failure leaves the old pair: the writers remove the new files.
+  if (!unfiltered.ok || !filtered.ok) return false;
+  // Both complete and on disk; now both names, one straight after the other.
+  for (OutputWavWriter* writer : {&unfilteredWriter, &filteredWriter}) {
+    if (const WriteResult placed = writer->PutInPlace(); !placed.ok) {
+      Tell(options, " " + placed.reason + "  ");
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace

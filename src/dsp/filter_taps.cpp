@@ -15,6 +15,7 @@ namespace {
 constexpr int kEndOfText = -1;
 constexpr char kEndOfFileMark = '\x1A';
 constexpr std::size_t kChunkSize = 64 * 1024;
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The coefficient text as a stream of bytes: either a whole buffer, or a file
 // read one chunk at a time.
@@ -78,7 +79,7 @@ void ReadQuotedField(TapText& text, TapNumberScanner& number) {
 
 // Line feeds and tabs inside the field are dropped, so lines ended by line
 // feeds alone run together into one field.
-void ReadPlainField(TapText& text, TapNumberScanner& number) {
+void ReadPlainField(TapText& text, TapNumberScanner& number, TapTextFindings& findings) {
   for (int c = text.Peek(); c != kEndOfText && c != kEndOfFileMark; c = text.Peek()) {
     if (c == ',') {
       text.Advance();
@@ -88,21 +89,23 @@ void ReadPlainField(TapText& text, TapNumberScanner& number) {
       ConsumeLineEnd(text);
       return;
     }
+    if (c == '\n') findings.bareLineFeeds = true;
     if (c != '\n' && c != '\t') number.Feed(static_cast<char>(c));
     text.Advance();
   }
 }
 
-FilterTaps ReadFilterTaps(TapText& text) {
+FilterTaps ReadFilterTaps(TapText& text, TapTextFindings& findings) {
   FilterTaps taps{};
   for (double& tap : taps) {
     SkipSpaces(text);
     const int first = text.Peek();
     // Nothing is consumed here, so every later field finds the same end.
     if (first == kEndOfText || first == kEndOfFileMark) break;
+    ++findings.fieldsRead;
     TapNumberScanner number;
     if (first == '"') ReadQuotedField(text, number);
-    else ReadPlainField(text, number);
+    else ReadPlainField(text, number, findings);
     tap = number.Value();
   }
   return taps;
@@ -124,9 +127,13 @@ class FileDescriptor {
 
 }  // namespace
 
-FilterTaps ParseFilterTaps(std::string_view text) {
+FilterTaps ParseFilterTaps(std::string_view text, TapTextFindings* findings) {
+  TapTextFindings noticed;
+  noticed.byteOrderMark = text.starts_with(kByteOrderMark);
   TapText source(text);
-  return ReadFilterTaps(source);
+  const FilterTaps taps = ReadFilterTaps(source, noticed);
+  if (findings != nullptr) *findings = noticed;
+  return taps;
 }
 
 double ConvertTapField(std::string_view field) {
@@ -135,15 +142,25 @@ double ConvertTapField(std::string_view field) {
   return number.Value();
 }
 
-std::optional<FilterTaps> LoadFilterTaps(const std::string& path) {
+std::optional<FilterTaps> LoadFilterTaps(const std::string& path, TapTextFindings* findings) {
   // Non-blocking, so that a named pipe in place of the file cannot stall the
   // open; it is then turned away as not a regular file.
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) return std::nullopt;
   struct stat status {};
   if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  TapTextFindings noticed;
+  // Read ahead of the text, without moving through it.
+  char start[3] = {};
+  ssize_t got = 0;
+  do {
+    got = ::pread(file.get(), start, sizeof start, 0);
+  } while (got < 0 && errno == EINTR);
+  noticed.byteOrderMark = got == sizeof start && std::string_view(start, sizeof start) == kByteOrderMark;
   TapText source(file.get());
-  return ReadFilterTaps(source);
+  const FilterTaps taps = ReadFilterTaps(source, noticed);
+  if (findings != nullptr) *findings = noticed;
+  return taps;
 }
 
 }  // namespace quenlow

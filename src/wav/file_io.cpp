@@ -61,4 +61,11 @@ void StartWriteBack(int fd, std::uint64_t offset, std::size_t size) {
   (void)sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(size), SYNC_FILE_RANGE_WRITE);
 }
 
+int CheckReplaceable(const std::string& name) {
+  struct stat status {};
+  if (stat(name.c_str(), &status) != 0) return errno == ENOENT ? 0 : errno;
+  if (S_ISDIR(status.st_mode)) return EISDIR;
+  return access(name.c_str(), W_OK) == 0 ? 0 : errno;
+}
+
 }  // namespace quenlow

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace quenlow {
 
@@ -29,5 +30,10 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size);
 // the disk busy while the next pieces are made, and the final flush has
 // little left to do. A hint: failures show at that flush.
 void StartWriteBack(int fd, std::uint64_t offset, std::size_t size);
+
+// Whether a file of this name may be replaced by this user: 0 when there is
+// none or it may be written, else EACCES or EROFS (protected), EISDIR (a
+// folder) or the errno that stops the check.
+int CheckReplaceable(const std::string& name);
 
 }  // namespace quenlow

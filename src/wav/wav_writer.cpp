@@ -21,36 +21,17 @@ namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr std::int64_t kOversamplingRatio = 4;
-// Leaves room in a 255-byte file name for the leading dot and ".XXXXXX".
-constexpr std::size_t kMaxTemporaryBaseLength = 200;
-
-std::string DirectoryPart(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-std::string BasePart(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // A rename is only durable once the directory that holds the name is synced.
 // The file is complete and in place by then, so a directory that cannot be
 // synced (some file systems refuse) is not a failure of the write.
 void SyncDirectoryOf(const std::string& path) {
-  std::string directory = DirectoryPart(path);
-  if (directory.empty()) directory = ".";
+  const auto slash = path.rfind('/');
+  const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
   const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
   fsync(fd);
   close(fd);
-}
-
-// The mode a newly created file gets: 0666 less the process's umask.
-mode_t CreatedFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
 }
 
 }  // namespace
@@ -64,35 +45,26 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
     return;
   }
   dataSize_ = layout->dataSize;
-  padByte_ = layout->padByte;
 
-  // The temporary file lives in the final name's folder, so that the closing
-  // rename stays within one file system and replaces the old file at once.
-  const UnfinishedOutput created = CreateUnfinishedOutput(
-      DirectoryPart(finalName_) + "." + BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX");
+  // The file is made in the final name's folder, so that putting it in
+  // place stays within one file system and replaces the old file at once.
+  const UnfinishedOutput created = CreateUnfinishedOutput(finalName_);
   if (created.fd < 0) {
     FailWithErrno(errno);
     return;
   }
   fd_ = created.fd;
   unfinishedSlot_ = created.slot;
-  // mkostemp creates the file private (0600); the result should carry the
-  // mode any new file would get. A file system without modes is no reason to
-  // fail, so the outcome is not checked.
-  (void)fchmod(fd_, CreatedFileMode());
 
   buffer_.reset(new (std::nothrow) std::uint8_t[kBufferSize]);
   bufferCapacity_ = buffer_ ? kBufferSize : 0;
   Put(layout->header.data(), layout->header.size());
 }
 
-OutputWavWriter::~OutputWavWriter() {
-  if (fd_ >= 0) close(fd_);
-  RemoveTemporaryFile();
-}
+OutputWavWriter::~OutputWavWriter() { RemoveTemporaryFile(); }
 
 void OutputWavWriter::Append(const std::uint8_t* bytes, std::size_t size) {
-  if (!result_.ok || finished_ || size == 0) return;
+  if (!result_.ok || completed_ || size == 0) return;
   if (bytes == nullptr) {
     Fail("no sample bytes were given");
     return;
@@ -105,43 +77,42 @@ void OutputWavWriter::Append(const std::uint8_t* bytes, std::size_t size) {
   Put(bytes, size);
 }
 
-WriteResult OutputWavWriter::Finish() {
-  if (finished_) return result_;
-  finished_ = true;
+WriteResult OutputWavWriter::Complete() {
+  if (completed_) return result_;
+  completed_ = true;
   if (!result_.ok) return result_;
   if (appended_ != dataSize_) {
     Fail("only " + std::to_string(appended_) + " of " + std::to_string(dataSize_) +
          " sample bytes were given");
     return result_;
   }
-  if (padByte_) {
-    const std::uint8_t zero = 0;
-    Put(&zero, 1);
-  }
   if (!Flush()) return result_;
-  if (fsync(fd_) != 0) {
-    FailWithErrno(errno);
-    return result_;
-  }
-  const int fd = std::exchange(fd_, -1);
-  // On Linux the descriptor is gone even when close is interrupted.
-  if (close(fd) != 0 && errno != EINTR) {
-    FailWithErrno(errno);
-    return result_;
-  }
-  if (const int error = RenameUnfinishedOutput(unfinishedSlot_, finalName_); error != 0) {
+  if (fsync(fd_) != 0) FailWithErrno(errno);
+  return result_;
+}
+
+WriteResult OutputWavWriter::PutInPlace() {
+  if (!completed_) Complete();
+  if (!result_.ok || placed_) return result_;
+  if (const int error = PutUnfinishedOutputInPlace(unfinishedSlot_, finalName_); error != 0) {
     FailWithErrno(error);
     return result_;
   }
+  placed_ = true;
   unfinishedSlot_ = -1;
+  fd_ = -1;
   SyncDirectoryOf(finalName_);
   return result_;
+}
+
+WriteResult OutputWavWriter::Finish() {
+  Complete();
+  return PutInPlace();
 }
 
 void OutputWavWriter::Fail(const std::string& why) {
   if (!result_.ok) return;
   result_ = WriteResult{false, "Could not write " + finalName_ + ": " + why};
-  if (fd_ >= 0) close(std::exchange(fd_, -1));
   RemoveTemporaryFile();
 }
 
@@ -183,8 +154,17 @@ bool OutputWavWriter::WriteOut(const std::uint8_t* bytes, std::size_t size) {
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {
+  fd_ = -1;
   if (unfinishedSlot_ < 0) return;
   DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
+}
+
+std::string ReplaceableOutputProblem(const std::string& fileName) {
+  const int error = CheckReplaceable(fileName);
+  if (error == 0) return {};
+  if (error == EACCES || error == EPERM || error == EROFS) return fileName + " is write-protected";
+  if (error == EISDIR) return fileName + " is a folder";
+  return "Could not write " + fileName + ": " + std::strerror(error);
 }
 
 WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,

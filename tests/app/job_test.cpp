@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "dsp/filter_taps.h"
+#include "dsp/signal_chain.h"
+#include "support/boundary_case.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
 #include "wav/wav_test_files.h"
@@ -75,6 +78,37 @@ TEST(Job, OutputsAreTheReferenceChainsBytesBehindTheirHeaders) {
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"take1 QLW filtered.wav", "take1 QLW unfiltered.wav", "take1.wav"}));
 }
 
+// A coefficient file and a recording built so that one filtered value lies
+// between the fast sum and the reference's: the program must write the
+// reference's sample there, as everywhere.
+TEST(Job, AValueBuiltToFoolTheFastFilterStillGetsTheReferencesBytes) {
+  constexpr std::int64_t kFrames = 150;
+  const UniformSource filteredStart = FilteredPassStart(UniformSource{}, kFrames);
+  test::BoundaryCase c = test::MakeBoundaryCase(kFrames, filteredStart);
+  test::ScratchFolder folder;
+  std::string text;
+  for (double tap : c.taps) {
+    char field[40];
+    std::snprintf(field, sizeof field, "%.17g\r\n", tap);
+    text += field;
+  }
+  const std::string filterFile = folder.Write("recfilt.dat", Bytes(text.begin(), text.end()));
+  c.taps = LoadFilterTaps(filterFile).value();
+  const test::BoundaryDistances distances = test::MeasureBoundaryCase(c, filteredStart);
+  ASSERT_GT(distances.belowBoundary, 0.0);
+  ASSERT_LT(distances.belowBoundary, distances.keptTerms / 2) << "the fast sum would not cross the boundary";
+
+  const Recording recording = WriteRecording(folder, "trap.wav", c.samples);
+  Told told;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(filterFile)));
+  const Bytes filtered = DataOf(test::ReadWholeFile(folder.Path("trap QLW filtered.wav")));
+  const Bytes expected = test::RunReferenceChain(c.samples, c.taps).filtered;
+  ASSERT_EQ(filtered.size(), expected.size());
+  const auto trap = static_cast<std::size_t>(2 * c.trapFrame);
+  EXPECT_EQ(test::UnpackSample24(filtered, trap), test::UnpackSample24(expected, trap)) << "at the crafted value";
+  EXPECT_TRUE(filtered == expected);
+}
+
 TEST(Job, WithoutACoefficientFileTheUserIsToldAndTheFilteredFileHoldsDitherAlone) {
   test::ScratchFolder folder;
   const Recording recording = WriteRecording(folder, "loud.wav", MusicLikeSamples(40, 2));
@@ -101,19 +135,70 @@ TEST(Job, AnEmptyRecordingStillGivesBothFiles) {
 }
 
 // A directory where the unfiltered file should go makes its write fail even
-// for root; the user is told, the filtered file is still made, and the job
-// reports the failure.
-TEST(Job, AnOutputThatCannotBeWrittenIsReportedAndTheOtherStillWritten) {
+// for root. The two outputs go in place together, so the job stops before
+// any work: the user is told, and the old filtered file stays as it was.
+TEST(Job, AnOutputThatCannotBeReplacedStopsTheJobAndTheOldPairStays) {
   test::ScratchFolder folder;
   const Recording recording = WriteRecording(folder, "take2.wav", MusicLikeSamples(10, 3));
   ASSERT_EQ(mkdir(folder.Path("take2 QLW unfiltered.wav").c_str(), 0755), 0);
+  const Bytes old = {'o', 'l', 'd'};
+  folder.Write("take2 QLW filtered.wav", old);
   Told told;
   EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(kSuppliedFilter)));
   ASSERT_EQ(told.messages.size(), 1u);
-  EXPECT_NE(told.messages[0].find("take2 QLW unfiltered.wav"), std::string::npos) << told.messages[0];
-  EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")).size(), 44u + 6 * (40 + 214));
+  EXPECT_EQ(told.messages[0],
+            " " + folder.Path("take2 QLW unfiltered.wav") + " is a folder: nothing was written  ");
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")), old);
   EXPECT_EQ(folder.Entries(),
             (std::vector<std::string>{"take2 QLW filtered.wav", "take2 QLW unfiltered.wav", "take2.wav"}));
+}
+
+std::string Repeated(const std::string& field, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += field;
+  return text;
+}
+
+// A coefficient file that is plainly not what was meant is read exactly as
+// before, but the user is told what and where before the filtered pass, and
+// the job goes on to write both files.
+TEST(Job, ACoefficientFilePlainlyNotAsMeantIsToldInOneLineAndTheJobGoesOn) {
+  const std::string supplied = [] {
+    const Bytes bytes = test::ReadWholeFile(kSuppliedFilter);
+    return std::string(bytes.begin(), bytes.end());
+  }();
+  std::string lineFeeds = supplied;
+  std::erase(lineFeeds, '\r');
+  std::string infinite = Repeated("0.001\r\n", 16) + "1e999\r\n" + Repeated("0.001\r\n", 198);
+  const struct {
+    const char* what;
+    std::string text;
+    std::string told;  // after the file's name; empty: nothing to tell
+  } cases[] = {
+      {"the supplied file", supplied, ""},
+      {"line feeds alone", lineFeeds, " uses LF line ends: only 1 of 215 numbers was read  "},
+      {"two numbers", "0.5,0.25\r\n", " holds only 2 of 215 numbers: the rest are taken as 0  "},
+      {"an empty file", "", " holds only 0 of 215 numbers: the rest are taken as 0  "},
+      {"a byte order mark", "\xEF\xBB\xBF" + supplied, " starts with a UTF-8 byte order mark: number 1 reads as 0  "},
+      {"a tap past the largest double", infinite, ": tap 17 is not a finite number: the filtered file clips  "},
+      {"all zero", Repeated("0\r\n", 215), ": all 215 taps are 0: the filtered file holds dither only  "},
+  };
+  const std::vector<std::int16_t> samples = MusicLikeSamples(200, 4);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScratchFolder folder;
+    const Recording recording = WriteRecording(folder, "in.wav", samples);
+    const std::string filter = folder.Write("recfilt.dat", Bytes(c.text.begin(), c.text.end()));
+    Told told;
+    ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(filter)));
+    if (c.told.empty()) {
+      EXPECT_TRUE(told.messages.empty());
+    } else {
+      EXPECT_EQ(told.messages, std::vector<std::string>{" " + filter + c.told});
+    }
+    const test::ReferenceOutputs reference = test::RunReferenceChain(samples, ParseFilterTaps(c.text));
+    EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("in QLW filtered.wav"))) == reference.filtered);
+  }
 }
 
 }  // namespace

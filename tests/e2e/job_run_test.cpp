@@ -166,12 +166,14 @@ TEST_F(JobRun, AnEmptyRecordingStillRunsEveryStage) {
 }
 
 // The user's own recfilt.dat in the current folder wins over the supplied one.
+// Holding a single number, it is used as it stands, but the user is told
+// before the filtered pass that the other 214 taps are 0.
 TEST_F(JobRun, ACoefficientFileInTheCurrentFolderIsUsed) {
   const std::vector<std::int16_t> samples = FixedSamples(50);
   ASSERT_TRUE(WriteFile(dir / "own.wav", Wav(samples)));
   std::string identity = "1\r\n";
   ASSERT_TRUE(WriteFile(dir / "recfilt.dat", Bytes(identity.begin(), identity.end())));
-  RunUpToTheKeyWait("own.wav");
+  RunUpToTheKeyWait("own.wav", {"recfilt.dat holds only 1 of 215 numbers: the rest are taken as 0"});
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 0);
   const Bytes filtered = ReadAll(dir / "own QLW filtered.wav");
@@ -217,15 +219,33 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
 }
 
+// A header that promises 2 GB in a file of 100 frames (a recording cut
+// short, or still being copied): the length shown is what the file holds,
+// and that is what is processed.
+TEST_F(JobRun, AHeaderPromisingMoreThanTheFileHoldsShowsAndProcessesTheFramesHeld) {
+  const std::vector<std::int16_t> samples = FixedSamples(100);
+  Bytes file = Wav(samples);
+  file.push_back(0x55);  // half a sample more
+  for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<std::uint8_t>(0x7FFFFFF0u >> (8 * i));
+  ASSERT_TRUE(WriteFile(dir / "cut.wav", file));
+  RunUpToTheKeyWait("cut.wav");
+  EXPECT_NE(session.Row(15).find(" 100 samples"), std::string::npos) << session.Screen();
+  session.Press(Key::Enter);
+  EXPECT_EQ(session.WaitForExit(), 0);
+  const test::ReferenceOutputs reference = test::RunReferenceChain(samples, Taps(kSuppliedFilter));
+  const Bytes filtered = ReadAll(dir / "cut QLW filtered.wav");
+  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+}
+
 // An output that cannot be written is told in the box, and the exit status
-// says so; the other output is still made.
+// says so; the two outputs go together, so the other is not made either.
 TEST_F(JobRun, AnOutputThatCannotBeWrittenIsToldAndEndsWithStatus1) {
   ASSERT_TRUE(WriteFile(dir / "blocked.wav", Wav(FixedSamples(10))));
   std::filesystem::create_directory(dir / "blocked QLW unfiltered.wav");
-  RunUpToTheKeyWait("blocked.wav", {"blocked QLW unfiltered.wav"});
+  RunUpToTheKeyWait("blocked.wav", {"blocked QLW unfiltered.wav is a folder: nothing was written"});
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 1);
-  EXPECT_TRUE(FileExistsAt(dir / "blocked QLW filtered.wav"));
+  EXPECT_FALSE(FileExistsAt(dir / "blocked QLW filtered.wav"));
 }
 
 }  // namespace
@@ -243,10 +263,17 @@ TEST_F(JobRun, EndedDuringTheWorkItLeavesNoTemporaryFiles) {
   session.Type("long.wav");
   session.Press(Key::Enter);
   ASSERT_TRUE(session.WaitForText(20, "   Working...")) << session.Screen();
-  // Ctrl+C as soon as an output is being written.
+  // Ctrl+C as soon as an output is being written: a file with no name yet
+  // open in the program ("#<inode> (deleted)" in the folder), or a hidden
+  // temporary one where the file system has no unnamed files.
   auto writing = [&] {
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
       if (entry.path().filename().string()[0] == '.') return true;
+    }
+    std::error_code ignored;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(session.Pid()) + "/fd", ignored)) {
+      const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+      if (target.rfind(dir.Path() + "/#", 0) == 0) return true;
     }
     return false;
   };
@@ -259,7 +286,7 @@ TEST_F(JobRun, EndedDuringTheWorkItLeavesNoTemporaryFiles) {
   EXPECT_TRUE(session.CursorVisible());
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
     const std::string name = entry.path().filename().string();
-    EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+    EXPECT_EQ(name, "long.wav") << "left behind: " << name;
   }
 }
 

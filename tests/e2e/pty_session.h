@@ -74,6 +74,8 @@ class PtySession {
   // shows: after a proper exit, false and true.
   bool OnAlternateScreen() const { return alternateScreen_; }
   bool CursorVisible() const { return cursorVisible_; }
+  // The program's process id while it runs; -1 before Start.
+  int Pid() const { return pid_; }
 
   // The exit status, 128 + signal number for a signal; nothing on timeout.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 5s);
