@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 
 #include "console/terminal.h"
@@ -18,10 +19,16 @@ constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr std::size_t kWatcherStack = 256 * 1024;
 
 sigset_t watched;
+// The status Ctrl+C ends the program with at the closing key; none before.
+std::atomic<int> closingStatus{-1};
 
 void* Watch(void*) {
   int signalNumber = 0;
   while (sigwait(&watched, &signalNumber) != 0) {
+  }
+  if (const int status = closingStatus.load(); signalNumber == SIGINT && status >= 0) {
+    console::GiveTerminalBackOnTheWayOut();
+    _exit(status);
   }
   // Holding the list of temporary files from here on, so that no new one
   // can appear before the end.
@@ -60,5 +67,7 @@ bool WatchForInterruption() {
   if (!started) pthread_sigmask(SIG_SETMASK, &before, nullptr);
   return started;
 }
+
+void TreatCtrlCAsTheClosingKey(int status) { closingStatus.store(status); }
 
 }  // namespace quenlow

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/filter_file.h"
 #include "app/pass_stream.h"
+#include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
@@ -36,10 +36,10 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
   if (!path) return {FilterTaps{}, " recfilt.dat not found: the filtered file will hold dither only  "};
-  TapTextFindings findings;
-  std::optional<FilterTaps> taps = LoadFilterTaps(*path, &findings);
+  FilterTapsReport report;
+  std::optional<FilterTaps> taps = LoadFilterTaps(*path, &report);
   if (!taps) return {FilterTaps{}, " " + *path + " cannot be read: the filtered file will hold dither only  "};
-  return {*taps, FilterFileWarning(*path, *taps, findings)};
+  return {*taps, FilterFileWarning(*path, *taps, report)};
 }
 
 // One pass into its writer: each piece first reads the input frames it

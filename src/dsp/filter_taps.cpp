@@ -17,6 +17,23 @@ constexpr char kEndOfFileMark = '\x1A';
 constexpr std::size_t kChunkSize = 64 * 1024;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Counts the lines of the text as it is passed, for the report.
+struct LineCounter {
+  int line = 1;
+  bool afterCarriageReturn = false;
+  FilterTapsReport* report = nullptr;
+
+  void Pass(char c) {
+    if (c == '\n' && !afterCarriageReturn) {
+      if (report->bareLineFeeds++ == 0) report->firstBareLineFeedLine = line;
+      ++line;
+    } else if (c == '\r') {
+      ++line;
+    }
+    afterCarriageReturn = c == '\r';
+  }
+};
+
 // The coefficient text as a stream of bytes: either a whole buffer, or a file
 // read one chunk at a time.
 class TapText {
@@ -28,7 +45,14 @@ class TapText {
     if (position_ == window_.size() && !Refill()) return kEndOfText;
     return static_cast<unsigned char>(window_[position_]);
   }
-  void Advance() { ++position_; }
+  void Advance() {
+    if (lines_ != nullptr) lines_->Pass(window_[position_]);
+    ++position_;
+  }
+
+  // Only when a report is asked for.
+  void CountLines(LineCounter* lines) { lines_ = lines; }
+  int Line() const { return lines_ != nullptr ? lines_->line : 0; }
 
  private:
   // A read error ends the text like the end of the file does: the taps read
@@ -52,7 +76,32 @@ class TapText {
   std::vector<char> chunk_;
   std::string_view window_;
   std::size_t position_ = 0;
+  LineCounter* lines_ = nullptr;
 };
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+void AppendShort(std::string& to, char c, bool* shortened) {
+  if (to.size() < kNoteTextLimit) to.push_back(c);
+  else if (shortened != nullptr) *shortened = true;
+}
+
+// Takes one character of the field as written, and feeds the number those
+// that belong to it. The note, when there is one, keeps the text and what the
+// number left unread.
+void TakeFieldChar(TapText& text, char c, bool toNumber, TapNumberScanner& number, TapFieldNote* note) {
+  const bool numberEnded = number.Ended();
+  if (toNumber) number.Feed(c);
+  if (note != nullptr) {
+    note->lastLine = text.Line();
+    AppendShort(note->text, c, &note->textShortened);
+    const bool endsNumber = toNumber && !numberEnded && number.Ended();
+    if (endsNumber || numberEnded) {
+      if (!(note->ignored.empty() && IsBlank(c))) AppendShort(note->ignored, c, nullptr);
+    }
+  }
+  text.Advance();
+}
 
 void SkipSpaces(TapText& text) {
   while (text.Peek() == ' ') text.Advance();
@@ -64,12 +113,14 @@ void ConsumeLineEnd(TapText& text) {
   if (text.Peek() == '\n') text.Advance();
 }
 
-void ReadQuotedField(TapText& text, TapNumberScanner& number) {
+void ReadQuotedField(TapText& text, TapNumberScanner& number, TapFieldNote* note) {
   text.Advance();
   for (int c = text.Peek(); c != kEndOfText; c = text.Peek()) {
-    text.Advance();
-    if (c == '"') break;
-    number.Feed(static_cast<char>(c));
+    if (c == '"') {
+      text.Advance();
+      break;
+    }
+    TakeFieldChar(text, static_cast<char>(c), true, number, note);
   }
   for (int c = text.Peek(); c == ' ' || c == '\t' || c == '\n'; c = text.Peek()) text.Advance();
   const int separator = text.Peek();
@@ -79,7 +130,7 @@ void ReadQuotedField(TapText& text, TapNumberScanner& number) {
 
 // Line feeds and tabs inside the field are dropped, so lines ended by line
 // feeds alone run together into one field.
-void ReadPlainField(TapText& text, TapNumberScanner& number, TapTextFindings& findings) {
+void ReadPlainField(TapText& text, TapNumberScanner& number, TapFieldNote* note) {
   for (int c = text.Peek(); c != kEndOfText && c != kEndOfFileMark; c = text.Peek()) {
     if (c == ',') {
       text.Advance();
@@ -89,25 +140,61 @@ void ReadPlainField(TapText& text, TapNumberScanner& number, TapTextFindings& fi
       ConsumeLineEnd(text);
       return;
     }
-    if (c == '\n') findings.bareLineFeeds = true;
-    if (c != '\n' && c != '\t') number.Feed(static_cast<char>(c));
+    TakeFieldChar(text, static_cast<char>(c), c != '\n' && c != '\t', number, note);
+  }
+}
+
+void TrimTrailingBlanks(std::string& s) {
+  while (!s.empty() && IsBlank(s.back())) s.pop_back();
+}
+
+// After the last field: where any further text begins, blanks and line ends
+// passed over, and whether an end-of-file mark stopped the reading.
+void NoteWhatFollows(TapText& text, bool allFieldsRead, FilterTapsReport& report) {
+  for (int c = text.Peek(); c != kEndOfText; c = text.Peek()) {
+    if (c == kEndOfFileMark) {
+      if (!allFieldsRead) report.endMarkLine = text.Line();
+      return;
+    }
+    if (!IsBlank(static_cast<char>(c))) {
+      if (allFieldsRead) report.unreadTextLine = text.Line();
+      return;
+    }
     text.Advance();
   }
 }
 
-FilterTaps ReadFilterTaps(TapText& text, TapTextFindings& findings) {
+FilterTaps ReadFilterTaps(TapText& text, FilterTapsReport* report) {
+  LineCounter lines;
+  if (report != nullptr) {
+    *report = FilterTapsReport{};
+    lines.report = report;
+    text.CountLines(&lines);
+  }
   FilterTaps taps{};
+  int fieldsRead = 0;
   for (double& tap : taps) {
     SkipSpaces(text);
     const int first = text.Peek();
     // Nothing is consumed here, so every later field finds the same end.
     if (first == kEndOfText || first == kEndOfFileMark) break;
-    ++findings.fieldsRead;
+    TapFieldNote* note = nullptr;
+    if (report != nullptr) {
+      note = &report->fields.emplace_back();
+      note->firstLine = note->lastLine = text.Line();
+      note->quoted = first == '"';
+    }
     TapNumberScanner number;
-    if (first == '"') ReadQuotedField(text, number);
-    else ReadPlainField(text, number, findings);
+    if (first == '"') ReadQuotedField(text, number, note);
+    else ReadPlainField(text, number, note);
     tap = number.Value();
+    ++fieldsRead;
+    if (note != nullptr) {
+      note->holdsNumber = number.HoldsNumber();
+      TrimTrailingBlanks(note->ignored);
+    }
   }
+  if (report != nullptr) NoteWhatFollows(text, fieldsRead == TapCount, *report);
   return taps;
 }
 
@@ -127,12 +214,10 @@ class FileDescriptor {
 
 }  // namespace
 
-FilterTaps ParseFilterTaps(std::string_view text, TapTextFindings* findings) {
-  TapTextFindings noticed;
-  noticed.byteOrderMark = text.starts_with(kByteOrderMark);
+FilterTaps ParseFilterTaps(std::string_view text, FilterTapsReport* report) {
   TapText source(text);
-  const FilterTaps taps = ReadFilterTaps(source, noticed);
-  if (findings != nullptr) *findings = noticed;
+  const FilterTaps taps = ReadFilterTaps(source, report);
+  if (report != nullptr) report->byteOrderMark = text.starts_with(kByteOrderMark);
   return taps;
 }
 
@@ -142,24 +227,24 @@ double ConvertTapField(std::string_view field) {
   return number.Value();
 }
 
-std::optional<FilterTaps> LoadFilterTaps(const std::string& path, TapTextFindings* findings) {
+std::optional<FilterTaps> LoadFilterTaps(const std::string& path, FilterTapsReport* report) {
   // Non-blocking, so that a named pipe in place of the file cannot stall the
   // open; it is then turned away as not a regular file.
   const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (file.get() < 0) return std::nullopt;
   struct stat status {};
   if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
-  TapTextFindings noticed;
-  // Read ahead of the text, without moving through it.
-  char start[3] = {};
-  ssize_t got = 0;
-  do {
-    got = ::pread(file.get(), start, sizeof start, 0);
-  } while (got < 0 && errno == EINTR);
-  noticed.byteOrderMark = got == sizeof start && std::string_view(start, sizeof start) == kByteOrderMark;
   TapText source(file.get());
-  const FilterTaps taps = ReadFilterTaps(source, noticed);
-  if (findings != nullptr) *findings = noticed;
+  const FilterTaps taps = ReadFilterTaps(source, report);
+  if (report != nullptr) {
+    // Read again from the start, without moving through the text.
+    char start[3] = {};
+    ssize_t got = 0;
+    do {
+      got = ::pread(file.get(), start, sizeof start, 0);
+    } while (got < 0 && errno == EINTR);
+    report->byteOrderMark = got == sizeof start && std::string_view(start, sizeof start) == kByteOrderMark;
+  }
   return taps;
 }
 

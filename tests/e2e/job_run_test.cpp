@@ -76,8 +76,9 @@ class JobRun : public ::testing::Test {
   // Types the name, waits for the completion rows and checks the screen on
   // the way. Leaves the program waiting for its closing key.
   // `boxes`: a piece of the text of each message box expected on the way,
-  // in order; each is closed with Enter once it shows.
-  void RunUpToTheKeyWait(const std::string& name, const std::vector<std::string>& boxes = {}) {
+  // in order; each is closed with Enter once it has been up for `reading`.
+  void RunUpToTheKeyWait(const std::string& name, const std::vector<std::string>& boxes = {},
+                         std::chrono::milliseconds reading = 0ms) {
     ASSERT_TRUE(session.Start(dir.Path())) << "cannot start";
     ASSERT_TRUE(session.WaitForText(8, "   Wave file to process?")) << session.Screen();
     session.Type(name);
@@ -89,10 +90,19 @@ class JobRun : public ::testing::Test {
         const std::string screen = session.Screen();
         return screen.find("ERROR") != std::string::npos && screen.find(box) != std::string::npos;
       })) << session.Screen();
+      session.Pump(reading);
       session.Press(Key::Enter);
       ASSERT_TRUE(session.WaitUntil([&] { return session.Screen().find("ERROR") == std::string::npos; }));
     }
     ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 60s)) << session.Screen();
+  }
+
+  // The figure of "Job finished in".
+  double ElapsedShown() {
+    const std::string finished = session.Row(26);
+    const std::string lead = "   Job finished in ";
+    if (finished.rfind(lead, 0) != 0) return -1;
+    return std::stod(finished.substr(lead.size()));
   }
 
   void ExpectCompletionRows() {
@@ -143,6 +153,19 @@ TEST_F(JobRun, AFullRunWritesBothFilesRingsAndEndsOnAKey) {
   }
 }
 
+// With both files written, Ctrl+C at the closing request is one more key that
+// ends the program, with the terminal given back.
+TEST_F(JobRun, CtrlCAtTheClosingRequestEndsLikeAnyKey) {
+  ASSERT_TRUE(WriteFile(dir / "c.wav", Wav(FixedSamples(100))));
+  RunUpToTheKeyWait("c.wav");
+  session.SendRaw("\x03");
+  EXPECT_EQ(session.WaitForExit(), 0);
+  EXPECT_FALSE(session.OnAlternateScreen());
+  EXPECT_TRUE(session.CursorVisible());
+  EXPECT_TRUE(FileExistsAt(dir / "c QLW unfiltered.wav"));
+  EXPECT_TRUE(FileExistsAt(dir / "c QLW filtered.wav"));
+}
+
 TEST_F(JobRun, AKeyPressedWhileWorkingEndsTheWaitAtOnce) {
   ASSERT_TRUE(WriteFile(dir / "k.wav", Wav(FixedSamples(20000))));
   ASSERT_TRUE(session.Start(dir.Path()));
@@ -182,15 +205,18 @@ TEST_F(JobRun, ACoefficientFileInTheCurrentFolderIsUsed) {
 }
 
 // A copy of the program with no coefficient file anywhere: the user is told
-// before the filtered file is made, which then holds the dither alone.
+// before the filtered file is made, which then holds the dither alone. The
+// time the box stayed up is not counted as the job's.
 TEST_F(JobRun, WithNoCoefficientFileAnywhereTheUserIsToldAndGetsDitherAlone) {
   const TempDir program;
   std::filesystem::create_directories(program / "bin");
   std::filesystem::copy_file(QUENLOW_BINARY, program / "bin/quenlow");
   session.SetProgram(program / "bin/quenlow");
   ASSERT_TRUE(WriteFile(dir / "bare.wav", Wav(FixedSamples(30))));
-  RunUpToTheKeyWait("bare.wav", {"recfilt.dat not found: the filtered file will hold dither only"});
+  RunUpToTheKeyWait("bare.wav", {"recfilt.dat not found: the filtered file will hold dither only"}, 1500ms);
   EXPECT_EQ(session.BellCount(), 2);  // the box's, then the completion's
+  const double elapsed = ElapsedShown();
+  EXPECT_TRUE(elapsed >= 0 && elapsed < 1) << session.Row(26);
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 0);
   const Bytes filtered = ReadAll(dir / "bare QLW filtered.wav");
@@ -208,6 +234,7 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   ASSERT_TRUE(FileExistsAt(installed)) << "the install fixture did not run";
   ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/quenlow/recfilt.dat"));
   ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/man/man1/quenlow.1"));
+  ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/doc/quenlow/README.md"));
   session.SetProgram(installed);
   const std::vector<std::int16_t> samples = FixedSamples(60);
   ASSERT_TRUE(WriteFile(dir / "inst.wav", Wav(samples)));

@@ -64,8 +64,14 @@ class PtySession {
   // Takes in whatever the program has written in this time.
   void Pump(std::chrono::milliseconds duration);
 
-  std::string Row(int row) const;          // UTF-8, trailing blanks kept
+  // UTF-8, trailing blanks kept; a wide character counts once, with the
+  // combining marks over it.
+  std::string Row(int row) const;
   std::string Text(int row, int column, int length) const;
+  // Whether the cell holds the left half of a two-cell character.
+  bool WideAt(int row, int column) const;
+  // The cursor's place, row and column from 1.
+  std::pair<int, int> Cursor() const;
   Colors CellColors(int row, int column) const;
   std::string Screen() const;              // all rows, for failure messages
   int BellCount() const { return bells_; }

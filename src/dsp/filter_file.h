@@ -25,6 +25,6 @@ std::optional<std::string> FindFilterFile();
 // lines together), a tap that is not a finite number, all taps 0, or a
 // leading byte order mark that hides the first number. Empty when none of
 // these holds; the first that holds, in that order, is named.
-std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const TapTextFindings& findings);
+std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const FilterTapsReport& report);
 
 }  // namespace quenlow

@@ -1,4 +1,4 @@
-#include "app/filter_file.h"
+#include "dsp/filter_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,13 +33,13 @@ std::vector<std::string> FilterFileCandidates() {
   return candidates;
 }
 
-std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const TapTextFindings& findings) {
+std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const FilterTapsReport& report) {
   const std::string all = std::to_string(TapCount);
-  if (findings.fieldsRead < TapCount) {
-    const std::string read = std::to_string(findings.fieldsRead);
-    if (findings.bareLineFeeds) {
+  if (report.FieldsRead() < TapCount) {
+    const std::string read = std::to_string(report.FieldsRead());
+    if (report.bareLineFeeds > 0) {
       return " " + path + " uses LF line ends: only " + read + " of " + all + " numbers " +
-             (findings.fieldsRead == 1 ? "was" : "were") + " read  ";
+             (report.FieldsRead() == 1 ? "was" : "were") + " read  ";
     }
     return " " + path + " holds only " + read + " of " + all + " numbers: the rest are taken as 0  ";
   }
@@ -51,7 +51,7 @@ std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, c
   if (std::all_of(taps.begin(), taps.end(), [](double tap) { return tap == 0.0; })) {
     return " " + path + ": all " + all + " taps are 0: the filtered file holds dither only  ";
   }
-  if (findings.byteOrderMark) {
+  if (report.byteOrderMark) {
     return " " + path + " starts with a UTF-8 byte order mark: number 1 reads as 0  ";
   }
   return {};
