@@ -61,6 +61,13 @@ void StartWriteBack(int fd, std::uint64_t offset, std::size_t size) {
   (void)sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(size), SYNC_FILE_RANGE_WRITE);
 }
 
+void DropWritten(int fd, std::uint64_t offset, std::uint64_t size) {
+  if (size == 0) return;
+  constexpr unsigned kWriteAndWait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  (void)sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(size), kWriteAndWait);
+  (void)posix_fadvise(fd, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_DONTNEED);
+}
+
 int CheckReplaceable(const std::string& name) {
   struct stat status {};
   if (stat(name.c_str(), &status) != 0) return errno == ENOENT ? 0 : errno;

@@ -31,6 +31,12 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size);
 // little left to do. A hint: failures show at that flush.
 void StartWriteBack(int fd, std::uint64_t offset, std::size_t size);
 
+// Waits until bytes [offset, offset + size) of the file are on disk and lets
+// the system forget its copy of them: outputs of many gigabytes then do not
+// push everything else out of memory, nor cost the time of reclaiming it.
+// A hint too: failures show at the final flush.
+void DropWritten(int fd, std::uint64_t offset, std::uint64_t size);
+
 // Whether a file of this name may be replaced by this user: 0 when there is
 // none or it may be written, else EACCES or EROFS (protected), EISDIR (a
 // folder) or the errno that stops the check.

@@ -75,6 +75,7 @@ class OutputWavWriter {
   std::size_t bufferCapacity_ = 0;
   std::size_t buffered_ = 0;
   std::uint64_t writtenOut_ = 0;  // bytes in the file so far
+  std::uint64_t droppedOut_ = 0;  // bytes on disk and let go of
   WriteResult result_;
 };
 
