@@ -1,33 +1,35 @@
 // Times the job the program runs, and what it is measured against.
 //   quenlow_bench job <input.wav> <recfilt.dat>
 //       runs the job on the input (outputs beside it); prints its seconds,
-//       the input's frame count and the peak resident size; then both passes
-//       again into memory alone: their seconds and the number of values the
-//       filtered pass recomputed exactly
+//       its processor seconds, the input's frame count and the peak
+//       resident size
 //   quenlow_bench progress <input.wav> <recfilt.dat>
-//       runs the job without and with quenlow-batch's progress line drawn
-//       (into /dev/null, as on a terminal), by turns; prints the best
-//       seconds of each
-//   quenlow_bench floor <first.wav> <second.wav> <folder>
-//       writes the two files' bytes again from memory into the folder, as the
-//       job's writer does (flushed to disk before the rename); prints seconds
+//       the same job with quenlow-batch's progress line drawn (into
+//       /dev/null); prints its seconds
+//   quenlow_bench chain <input.wav> <recfilt.dat>
+//       both passes into memory alone, the input held whole: their seconds
+//       and the number of values the filtered pass recomputed exactly
+//   quenlow_bench read <input.wav>
+//       reads the input once, piece by piece as each pass of the job does;
+//       prints seconds
 //   quenlow_bench reference <input.wav> <recfilt.dat> <frames>
 //       runs the whole-array reference chain on the input's first frames;
 //       prints seconds per input frame
 // Each prints "key value" lines for the script to read.
-#include <algorithm>
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/job.h"
 #include "batch/batch_progress.h"
+#include "app/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/fast_filter_kernel.h"
 #include "dsp/filtered_pass.h"
@@ -36,8 +38,8 @@
 #include "dsp/reconstruction_filter.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_reader.h"
-#include "wav/wav_writer.h"
 
 namespace {
 
@@ -55,6 +57,14 @@ long PeakResidentBytes() {
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) * 1024;
   }
   return -1;
+}
+
+// Processor time of this process so far, all threads, user and system.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 struct Input {
@@ -82,11 +92,39 @@ int RunJob(const std::string& inputPath, const std::string& tapsPath) {
   const double seconds = SecondsSince(start);
   const long peak = PeakResidentBytes();
   if (!ok) return 1;
-  std::printf("job_seconds %.3f\ninput_frames %lld\npeak_rss_bytes %ld\n", seconds,
+  std::printf("job_seconds %.3f\ncpu_seconds %.3f\ninput_frames %lld\npeak_rss_bytes %ld\n", seconds, CpuSeconds(),
               static_cast<long long>(input->frames), peak);
+  return 0;
+}
 
-  // Both passes again, into memory only: the chain's own time without the
-  // files, and the recomputations (the job keeps no statistics).
+// The job with quenlow-batch's progress line drawn (into /dev/null, as on a
+// terminal): it must take no longer than the job alone.
+int RunJobWithProgress(const std::string& inputPath, const std::string& tapsPath) {
+  const std::optional<Input> input = OpenInput(inputPath);
+  if (!input) return 1;
+  std::FILE* nowhere = std::fopen("/dev/null", "w");
+  if (nowhere == nullptr) return 1;
+  const double audioSeconds = quenlow::DurationSeconds(input->info, input->frames);
+  quenlow::BatchProgress progress(quenlow::BatchProgress::Mode::Live, nowhere, 1, audioSeconds);
+  quenlow::JobOptions options;
+  options.filterFile = tapsPath;
+  options.progress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
+  const Clock::time_point start = Clock::now();
+  progress.StartFile(1, inputPath, audioSeconds, true);
+  const bool ok = quenlow::ProcessRecording(inputPath, input->info, input->frames, options);
+  progress.EndFile("done", "", false);
+  const double seconds = SecondsSince(start);
+  std::fclose(nowhere);
+  if (!ok) return 1;
+  std::printf("progress_job_seconds %.3f\n", seconds);
+  return 0;
+}
+
+// Both passes into memory only: the chain's own time without the files, and
+// the recomputations (the job keeps no statistics).
+int RunChain(const std::string& inputPath, const std::string& tapsPath) {
+  const std::optional<Input> input = OpenInput(inputPath);
+  if (!input) return 1;
   const std::optional<std::vector<std::int16_t>> samples =
       quenlow::ReadSampleBlock(inputPath, input->info, input->frames);
   const std::optional<quenlow::FilterTaps> taps = quenlow::LoadFilterTaps(tapsPath);
@@ -110,76 +148,19 @@ int RunJob(const std::string& inputPath, const std::string& tapsPath) {
   return 0;
 }
 
-// The job's seconds, with quenlow-batch's progress line drawn or not; the
-// outputs are removed afterwards, so that runs can follow one another.
-std::optional<double> TimeJob(const std::string& inputPath, const std::string& tapsPath, const Input& input,
-                              std::FILE* progressOut) {
-  const double seconds = quenlow::DurationSeconds(input.info, input.frames);
-  quenlow::BatchProgress progress(quenlow::BatchProgress::Mode::Live, progressOut, 1, seconds);
-  quenlow::JobOptions options;
-  options.filterFile = tapsPath;
-  if (progressOut != nullptr) {
-    options.progress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
-  }
-  const Clock::time_point start = Clock::now();
-  if (progressOut != nullptr) progress.StartFile(1, inputPath, seconds, true);
-  const bool ok = quenlow::ProcessRecording(inputPath, input.info, input.frames, options);
-  if (progressOut != nullptr) progress.EndFile("done", "", false);
-  const double elapsed = SecondsSince(start);
-  std::remove(quenlow::OutputFileName(inputPath, quenlow::kUnfilteredSuffix).c_str());
-  std::remove(quenlow::OutputFileName(inputPath, quenlow::kFilteredSuffix).c_str());
-  if (!ok) return std::nullopt;
-  return elapsed;
-}
-
-// The job without and with the progress line, by turns, three times each:
-// the best of each, so that the disk's moods weigh on both alike.
-int RunJobWithProgress(const std::string& inputPath, const std::string& tapsPath) {
+// One read of the whole input in the pieces a pass reads it in: what the
+// job's second read costs.
+int RunRead(const std::string& inputPath) {
   const std::optional<Input> input = OpenInput(inputPath);
   if (!input) return 1;
-  std::FILE* nowhere = std::fopen("/dev/null", "w");
-  if (nowhere == nullptr) return 1;
-  double without = 1e300, with = 1e300;
-  for (int round = 0; round < 3; ++round) {
-    const std::optional<double> plain = TimeJob(inputPath, tapsPath, *input, nullptr);
-    const std::optional<double> drawn = TimeJob(inputPath, tapsPath, *input, nowhere);
-    if (!plain || !drawn) return 1;
-    without = std::min(without, *plain);
-    with = std::min(with, *drawn);
-  }
-  std::fclose(nowhere);
-  std::printf("plain_job_seconds %.3f\nprogress_job_seconds %.3f\n", without, with);
-  return 0;
-}
-
-std::optional<std::vector<std::uint8_t>> ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-int RunFloor(const std::string& first, const std::string& second, const std::string& folder) {
-  std::vector<std::vector<std::uint8_t>> files;
-  for (const std::string& path : {first, second}) {
-    std::optional<std::vector<std::uint8_t>> bytes = ReadWhole(path);
-    if (!bytes || bytes->size() < 44) {
-      std::fprintf(stderr, "%s: cannot read\n", path.c_str());
-      return 1;
-    }
-    files.push_back(std::move(*bytes));
-  }
   const Clock::time_point start = Clock::now();
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::vector<std::uint8_t>& bytes = files[i];
-    const std::int64_t frames = static_cast<std::int64_t>(bytes.size() - 44) / quenlow::kPackedFrameBytes;
-    quenlow::OutputWavWriter writer(folder + "/floor" + std::to_string(i) + ".wav", 2, 176400, frames);
-    constexpr std::size_t kPiece = std::size_t{1} << 20;
-    for (std::size_t at = 44; at < bytes.size(); at += kPiece) {
-      writer.Append(bytes.data() + at, std::min(kPiece, bytes.size() - at));
-    }
-    if (!writer.Finish().ok) return 1;
+  quenlow::RecordingReader reader(inputPath, input->info, input->frames);
+  constexpr std::int64_t kFrames = quenlow::kPieceFrames / quenlow::OversamplingRatio;
+  std::vector<std::int16_t> window(2 * kFrames);
+  for (std::int64_t first = 0; first < input->frames; first += kFrames) {
+    if (!reader.Read(first, std::min(kFrames, input->frames - first), window.data())) return 1;
   }
-  std::printf("floor_seconds %.3f\n", SecondsSince(start));
+  std::printf("read_seconds %.4f\n", SecondsSince(start));
   return 0;
 }
 
@@ -211,13 +192,15 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "job" && argc == 4) return RunJob(argv[2], argv[3]);
   if (command == "progress" && argc == 4) return RunJobWithProgress(argv[2], argv[3]);
-  if (command == "floor" && argc == 5) return RunFloor(argv[2], argv[3], argv[4]);
+  if (command == "chain" && argc == 4) return RunChain(argv[2], argv[3]);
+  if (command == "read" && argc == 3) return RunRead(argv[2]);
   if (command == "reference" && argc == 5) return RunReference(argv[2], argv[3], std::stoll(argv[4]));
   std::fprintf(stderr,
                "usage: %s job <input.wav> <recfilt.dat>\n"
                "       %s progress <input.wav> <recfilt.dat>\n"
-               "       %s floor <first.wav> <second.wav> <folder>\n"
+               "       %s chain <input.wav> <recfilt.dat>\n"
+               "       %s read <input.wav>\n"
                "       %s reference <input.wav> <recfilt.dat> <frames>\n",
-               argv[0], argv[0], argv[0], argv[0]);
+               argv[0], argv[0], argv[0], argv[0], argv[0]);
   return 2;
 }

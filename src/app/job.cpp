@@ -1,6 +1,6 @@
 #include "app/job.h"
 
-#include <algorithm>
+#include <atomic>
 #include <new>
 #include <optional>
 #include <string>
@@ -15,22 +15,11 @@
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_writer.h"
 
 namespace quenlow {
 namespace {
-
-// Starts `work` on a thread of its own, or, when no thread can be had, runs
-// it here and now. Returns the thread to join, if one was started.
-template <typename Work>
-std::optional<std::jthread> StartOrRun(Work work) {
-  try {
-    return std::jthread(work);
-  } catch (const std::system_error&) {
-    work();
-    return std::nullopt;
-  }
-}
 
 const std::string kNotEnoughMemory = " Not enough memory for this recording  ";
 
@@ -55,26 +44,49 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   return {*taps, FilterFileWarning(*path, *taps, report)};
 }
 
-// The whole input, 2N values; nothing, with the user told why, when the
-// source cannot be read.
-std::optional<std::vector<std::int16_t>> ReadInput(SampleSource& source, std::int64_t frameCount,
-                                                   const JobOptions& options) {
-  // More frames than any memory holds; refusing them early also keeps the
-  // byte count far from the limits of the size arithmetic.
-  if (frameCount > (std::int64_t{1} << 40)) throw std::bad_alloc();
-  std::vector<std::int16_t> samples(2 * static_cast<std::size_t>(std::max<std::int64_t>(frameCount, 0)));
-  std::string failure;
-  if (!source.ReadFrames(0, frameCount, samples.data(), failure)) {
-    Tell(options, " " + failure + "  ");
+// One pass into its writer: each piece first reads the input frames it
+// needs (with the filter's history before them) into a window of the
+// recording, so memory stays the same however long the recording is.
+template <typename Pass>
+PassOutcome StreamInputPass(OutputWavWriter& writer, SampleSource& reader, Pass& pass, bool filtered,
+                            std::int64_t inputFrames, const PieceWritten& onWritten) {
+  std::vector<std::int16_t> window(2 * static_cast<std::size_t>(kPieceFrames / OversamplingRatio + 1 +
+                                                                kFilterHistoryFrames));
+  const std::int64_t outputFrames = filtered ? FilteredFrameCount(inputFrames) : UnfilteredFrameCount(inputFrames);
+  return StreamPass(
+      writer, outputFrames,
+      [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
+        const FrameSpan span = PieceInputFrames(filtered, inputFrames, first, count);
+        if (!reader.Read(span.first, span.count, window.data())) return false;
+        pass.SetInput(SignalInput{window.data(), inputFrames, span.first});
+        pass.Produce(first, count, out);
+        return true;
+      },
+      onWritten);
+}
+
+// Starts `work` on a thread of its own, or, when no thread can be had, runs
+// it here and now. Returns the thread, which joins when it goes.
+template <typename Work>
+std::optional<std::jthread> StartOrRun(Work work) {
+  try {
+    return std::jthread(work);
+  } catch (const std::system_error&) {
+    work();
     return std::nullopt;
   }
-  return samples;
 }
 
 // The job proper. Resources can run out anywhere in it (memory, threads):
 // ProcessRecording turns that into a message, and the writers' destructors
 // remove their temporary files on the way out.
-bool ProduceOutputs(SampleSource& source, std::int32_t sampleRate, std::int64_t frameCount,
+//
+// The two passes run at once: the unfiltered one, cheap to compute, is
+// mostly its file's writing, which thus overlaps the filtered one's
+// computing. Each reads the recording for itself; both files are finished
+// only once the whole recording has been read twice and found unchanged, so
+// a recording changed under the job replaces no output.
+bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t frameCount,
                     const JobOptions& options) {
   // The outputs go in place together or not at all, so an output the user
   // protected (or a folder of its name) stops the job before any work.
@@ -86,82 +98,86 @@ bool ProduceOutputs(SampleSource& source, std::int32_t sampleRate, std::int64_t 
       return false;
     }
   }
+  if (!reader.Ok()) {
+    Tell(options, " " + reader.Failure() + "  ");
+    return false;
+  }
+  // The user hears of a missing or doubtful filter before either file is
+  // made.
+  ObtainedTaps taps;
+  if (options.makeFiltered) taps = ObtainTaps(options);
+  if (!taps.message.empty()) Tell(options, taps.message);
 
-  std::optional<std::vector<std::int16_t>> samples = ReadInput(source, frameCount, options);
-  if (!samples) return false;
-  const SignalInput input{samples->data(), frameCount};
+  const SignalInput whole{nullptr, frameCount};
   const UniformSource jobStart;
   const std::int64_t outputRate = std::int64_t{sampleRate} * OversamplingRatio;
-
-  // Progress counts the frames of every output the job makes.
-  const std::int64_t unfilteredFrames = options.makeUnfiltered ? UnfilteredFrameCount(frameCount) : 0;
-  const std::int64_t totalFrames = unfilteredFrames + (options.makeFiltered ? FilteredFrameCount(frameCount) : 0);
-  auto progressFrom = [&](std::int64_t offset) -> PieceWritten {
-    if (!options.progress) return {};
-    return [&options, offset, totalFrames](std::int64_t written) { options.progress(offset + written, totalFrames); };
-  };
-
-  bool enoughMemory = true;
   std::optional<OutputWavWriter> unfilteredWriter;
+  std::optional<OutputWavWriter> filteredWriter;
   if (options.makeUnfiltered) {
     unfilteredWriter.emplace(options.unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
-    UnfilteredPass pass(input, jobStart);
-    enoughMemory = StreamPass(*unfilteredWriter, UnfilteredFrameCount(frameCount),
-                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                pass.Produce(first, count, out);
-                              },
-                              progressFrom(0));
   }
-  if (!enoughMemory) {
-    Tell(options, kNotEnoughMemory);
-    return false;  // the writer removes its temporary file
+  if (options.makeFiltered) {
+    filteredWriter.emplace(options.filteredName, 2, outputRate, FilteredFrameCount(frameCount));
   }
-  // The unfiltered file goes to disk while the filtered one is computed; it
-  // gets its name only when the filtered one is complete too.
-  WriteResult unfiltered;
-  bool finishFailed = false;  // memory ran out on the finishing thread
-  std::optional<std::jthread> finishing;
-  if (unfilteredWriter) {
-    finishing = StartOrRun([&] {
-      try {
-        unfiltered = unfilteredWriter->Complete();
-      } catch (...) {
-        finishFailed = true;
-      }
-    });
-  }
-  bool unfilteredReported = false;
-  auto reportUnfiltered = [&] {
-    if (finishing) finishing->join();
-    finishing.reset();
-    if (finishFailed) unfiltered = WriteResult{false, "Not enough memory for this recording"};
-    finishFailed = false;
-    if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
-    unfilteredReported = true;
+
+  // Progress counts the frames written to every output the job makes, and
+  // is told on this thread alone: the unfiltered pass, on a thread of its
+  // own when both are made, only counts.
+  const std::int64_t totalFrames = (options.makeUnfiltered ? UnfilteredFrameCount(frameCount) : 0) +
+                                   (options.makeFiltered ? FilteredFrameCount(frameCount) : 0);
+  std::atomic<std::int64_t> unfilteredWritten{0};
+  std::atomic<std::int64_t> filteredWritten{0};
+  auto tellProgress = [&] {
+    if (options.progress) options.progress(unfilteredWritten.load() + filteredWritten.load(), totalFrames);
   };
 
-  std::optional<OutputWavWriter> filteredWriter;
-  WriteResult filtered;
-  if (options.makeFiltered) {
-    const ObtainedTaps taps = ObtainTaps(options);
-    if (!taps.message.empty()) {
-      // The user hears of a missing or doubtful filter before the filtered
-      // file is made, and after anything that went wrong with the unfiltered one.
-      reportUnfiltered();
-      Tell(options, taps.message);
+  PassOutcome unfilteredOutcome = PassOutcome::kStreamed;
+  PassOutcome filteredOutcome = PassOutcome::kStreamed;
+  {
+    auto runUnfiltered = [&] {
+      try {
+        // One thread computes it easily as fast as its file is written.
+        UnfilteredPass pass(whole, jobStart, 1);
+        unfilteredOutcome = StreamInputPass(*unfilteredWriter, reader, pass, false, frameCount,
+                                            [&](std::int64_t written) {
+                                              unfilteredWritten.store(written);
+                                              if (!options.makeFiltered) tellProgress();
+                                            });
+      } catch (...) {
+        unfilteredOutcome = PassOutcome::kNoMemory;
+      }
+    };
+    std::optional<std::jthread> unfilteredThread;
+    if (options.makeUnfiltered && options.makeFiltered) {
+      unfilteredThread = StartOrRun(runUnfiltered);
+    } else if (options.makeUnfiltered) {
+      runUnfiltered();
     }
-    filteredWriter.emplace(options.filteredName, 2, outputRate, FilteredFrameCount(frameCount));
-    {
-      FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
-      enoughMemory = StreamPass(*filteredWriter, FilteredFrameCount(frameCount),
-                                [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                  pass.Produce(first, count, out);
-                                },
-                                progressFrom(unfilteredFrames));
+    if (options.makeFiltered) {
+      FilteredPass pass(whole, taps.taps, FilteredPassStart(jobStart, frameCount));
+      filteredOutcome = StreamInputPass(*filteredWriter, reader, pass, true, frameCount, [&](std::int64_t written) {
+        filteredWritten.store(written);
+        tellProgress();
+      });
     }
-    filtered = enoughMemory ? filteredWriter->Complete() : WriteResult{false, "Not enough memory for this recording"};
   }
-  reportUnfiltered();
+  tellProgress();
+  // A file that could not be written is told of below, with the other's
+  // outcome; anything else ends the job here, and the writers remove their
+  // temporary files as they go.
+  auto cutShort = [](PassOutcome outcome) {
+    return outcome == PassOutcome::kNoMemory || outcome == PassOutcome::kStopped;
+  };
+  if (cutShort(unfilteredOutcome) || cutShort(filteredOutcome)) {
+    Tell(options, reader.Ok() ? kNotEnoughMemory : " " + reader.Failure() + "  ");
+    return false;
+  }
+
+  // The writers have had the disk write their bytes as they went, so what is
+  // left to wait for here is the last few megabytes.
+  const WriteResult unfiltered = unfilteredWriter ? unfilteredWriter->Complete() : WriteResult{};
+  const WriteResult filtered = filteredWriter ? filteredWriter->Complete() : WriteResult{};
+  if (!unfiltered.ok) Tell(options, " " + unfiltered.reason + "  ");
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
   // A failure leaves the old pair: the writers remove the new files.
   if (!unfiltered.ok || !filtered.ok) return false;
@@ -183,8 +199,14 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
   JobOptions beside = options;
   if (beside.unfilteredName.empty()) beside.unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
   if (beside.filteredName.empty()) beside.filteredName = OutputFileName(inputFileName, kFilteredSuffix);
-  WavSampleSource source(inputFileName, info);
-  return ProcessRecording(source, info.sampleRate, frameCount, beside);
+  try {
+    RecordingReader reader(inputFileName, info, frameCount);
+    return ProduceOutputs(reader, info.sampleRate, frameCount, beside);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::system_error&) {
+  }
+  Tell(options, kNotEnoughMemory);
+  return false;
 }
 
 bool ProcessRecording(SampleSource& source, std::int32_t sampleRate, std::int64_t frameCount,

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 
 #include "batch/batch_inputs.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
@@ -15,31 +17,47 @@ namespace quenlow {
 namespace {
 
 // A decoded recording: libsndfile hands out 16-bit PCM as the very values
-// the file holds, whatever its container or compression.
+// the file holds, whatever its container or compression. The two passes
+// read at once, each from its own place: one decoder, taken by turns.
 class DecodedSource : public SampleSource {
  public:
-  DecodedSource(SNDFILE* file, std::string name) : file_(file), name_(std::move(name)) {}
+  DecodedSource(SNDFILE* file, std::string name, std::int64_t frames)
+      : file_(file), name_(std::move(name)), frames_(frames) {}
   ~DecodedSource() override { sf_close(file_); }
   DecodedSource(const DecodedSource&) = delete;
   DecodedSource& operator=(const DecodedSource&) = delete;
 
-  bool ReadFrames(std::int64_t first, std::int64_t count, std::int16_t* out, std::string& failure) override {
-    if (count <= 0) return true;
+  bool Ok() const override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_.empty();
+  }
+  std::string Failure() const override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return failure_;
+  }
+
+  bool Read(std::int64_t first, std::int64_t count, std::int16_t* out) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!failure_.empty()) return false;
+    // Frames past the recording's end are silence, as for a WAV file.
+    const std::int64_t held = std::clamp<std::int64_t>(frames_ - first, 0, std::max<std::int64_t>(count, 0));
+    std::fill(out + 2 * held, out + 2 * std::max<std::int64_t>(count, 0), std::int16_t{0});
+    if (held == 0) return true;
     if (first != position_ && sf_seek(file_, first, SEEK_SET) != first) {
-      failure = name_ + " cannot be read: " + sf_strerror(file_);
+      failure_ = name_ + " cannot be read: " + sf_strerror(file_);
       return false;
     }
     std::int64_t done = 0;
-    while (done < count) {
-      const sf_count_t got = sf_readf_short(file_, out + 2 * done, count - done);
+    while (done < held) {
+      const sf_count_t got = sf_readf_short(file_, out + 2 * done, held - done);
       if (got <= 0) break;
       done += got;
     }
     position_ = first + done;
     // A file that ends before the length its header gives is damaged: its
     // outputs would hold silence where music was.
-    if (done < count) {
-      failure = name_ + " cannot be decoded past frame " + std::to_string(position_) + ": " + sf_strerror(file_);
+    if (done < held) {
+      failure_ = name_ + " cannot be decoded past frame " + std::to_string(position_) + ": " + sf_strerror(file_);
       return false;
     }
     return true;
@@ -48,7 +66,10 @@ class DecodedSource : public SampleSource {
  private:
   SNDFILE* file_;
   std::string name_;
+  std::int64_t frames_;
   std::int64_t position_ = 0;
+  mutable std::mutex mutex_;
+  std::string failure_;
 };
 
 std::string SubtypeName(int format) {
@@ -64,7 +85,12 @@ OpenedInput OpenWav(const std::string& path) {
   const WavHeaderResult header = ReadWavHeader(path);
   if (!header.info) return Rejected(Trimmed(header.message));
   const WavFormatInfo& info = *header.info;
-  return OpenedInput{std::make_unique<WavSampleSource>(path, info), info.sampleRate, SampleFrameCount(info), ""};
+  const std::int64_t frames = SampleFrameCount(info);
+  auto reader = std::make_unique<RecordingReader>(path, info, frames);
+  // A file the header check could read but the job cannot (a length past
+  // what any output holds) is refused here too.
+  if (!reader->Ok()) return Rejected(reader->Failure());
+  return OpenedInput{std::move(reader), info.sampleRate, frames, ""};
 }
 
 // The dialogue's checks in its order, for what libsndfile reports.
@@ -86,7 +112,7 @@ OpenedInput OpenDecoded(const std::string& path) {
     return reject("This is not an Fs=44.1 or 48kHz file (" + std::to_string(info.samplerate) + " Hz)");
   }
   if (info.frames < 0 || info.frames >= SF_COUNT_MAX) return reject("The length of this recording is not known");
-  return OpenedInput{std::make_unique<DecodedSource>(file, path), info.samplerate, info.frames, ""};
+  return OpenedInput{std::make_unique<DecodedSource>(file, path, info.frames), info.samplerate, info.frames, ""};
 }
 
 }  // namespace

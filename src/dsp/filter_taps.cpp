@@ -195,6 +195,8 @@ FilterTaps ReadFilterTaps(TapText& text, FilterTapsReport* report) {
     }
   }
   if (report != nullptr) NoteWhatFollows(text, fieldsRead == TapCount, *report);
+  // The counter ends here; the text may outlive it.
+  text.CountLines(nullptr);
   return taps;
 }
 

@@ -1,5 +1,6 @@
 #include "wav/file_io.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +32,13 @@ std::size_t ReadAt(int fd, std::uint64_t offset, std::uint8_t* out, std::size_t 
   return done;
 }
 
+std::optional<FileState> StateOf(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return std::nullopt;
+  return FileState{status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0,
+                   std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+}
+
 int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
@@ -45,6 +53,19 @@ int WriteAll(int fd, const std::uint8_t* bytes, std::size_t size) {
     done += static_cast<std::size_t>(put);
   }
   return 0;
+}
+
+void StartWriteBack(int fd, std::uint64_t offset, std::size_t size) {
+  // A size of 0 would mean "to the end of the file".
+  if (size == 0) return;
+  (void)sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(size), SYNC_FILE_RANGE_WRITE);
+}
+
+void DropWritten(int fd, std::uint64_t offset, std::uint64_t size) {
+  if (size == 0) return;
+  constexpr unsigned kWriteAndWait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  (void)sync_file_range(fd, static_cast<off64_t>(offset), static_cast<off64_t>(size), kWriteAndWait);
+  (void)posix_fadvise(fd, static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_DONTNEED);
 }
 
 int CheckReplaceable(const std::string& name) {

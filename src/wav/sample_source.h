@@ -1,41 +1,26 @@
 // Where the job takes its input's samples from: the data chunk of a WAV file
-// the reader accepted, or any other source of 16-bit stereo frames (a decoded
-// FLAC file, say).
+// the reader accepted (RecordingReader), or any other source of 16-bit stereo
+// frames (a decoded FLAC file, say).
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <utility>
-
-#include "wav/wav_reader.h"
 
 namespace quenlow {
 
 class SampleSource {
  public:
   virtual ~SampleSource() = default;
-  // Frames [first, first + count) into `out`, left and right interleaved
-  // (2 × count values); frames the source does not hold are 0. False, with
-  // the reason in `failure`, when the source cannot be read.
-  virtual bool ReadFrames(std::int64_t first, std::int64_t count, std::int16_t* out, std::string& failure) = 0;
-};
 
-// The samples of an accepted WAV file, from its data offset on, read the way
-// ReadSampleBlock reads them.
-class WavSampleSource : public SampleSource {
- public:
-  WavSampleSource(std::string fileName, const WavFormatInfo& info) : fileName_(std::move(fileName)), info_(info) {}
-  ~WavSampleSource() override;  // closes the file
-  WavSampleSource(const WavSampleSource&) = delete;
-  WavSampleSource& operator=(const WavSampleSource&) = delete;
+  // False, with the reason in Failure(), once the source could not be opened
+  // or read, or has changed since it was opened.
+  virtual bool Ok() const = 0;
+  virtual std::string Failure() const = 0;
 
-  // The file is opened at the first read and held until the source goes.
-  bool ReadFrames(std::int64_t first, std::int64_t count, std::int16_t* out, std::string& failure) override;
-
- private:
-  std::string fileName_;
-  WavFormatInfo info_;
-  int fd_ = -1;
+  // Frames [first, first + count) into out, left and right interleaved (2
+  // values a frame); frames the source does not hold are 0. False when it
+  // cannot be read. Both passes may read at once.
+  virtual bool Read(std::int64_t first, std::int64_t count, std::int16_t* out) = 0;
 };
 
 }  // namespace quenlow

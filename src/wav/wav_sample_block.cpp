@@ -5,10 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
-#include <span>
 
 #include "wav/file_io.h"
-#include "wav/sample_source.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
@@ -21,9 +19,9 @@ constexpr std::uint64_t kMaxFrames = std::uint64_t{1} << 40;
 
 // The file's bytes are little-endian; on a big-endian host each value is
 // turned round after the read.
-void ToHostOrder(std::int16_t* values, std::size_t count) {
+void ToHostOrder(std::vector<std::int16_t>& values) {
   if constexpr (std::endian::native == std::endian::big) {
-    for (std::int16_t& value : std::span(values, count)) {
+    for (std::int16_t& value : values) {
       const auto bits = static_cast<std::uint16_t>(value);
       value = static_cast<std::int16_t>(static_cast<std::uint16_t>((bits >> 8) | (bits << 8)));
     }
@@ -62,30 +60,8 @@ std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& file
 
   auto* bytes = reinterpret_cast<std::uint8_t*>(values.data());
   ReadAt(fd, info.dataOffset, bytes, values.size() * sizeof(std::int16_t));
-  ToHostOrder(values.data(), values.size());
+  ToHostOrder(values);
   return values;
-}
-
-WavSampleSource::~WavSampleSource() {
-  if (fd_ >= 0) close(fd_);
-}
-
-bool WavSampleSource::ReadFrames(std::int64_t first, std::int64_t count, std::int16_t* out, std::string& failure) {
-  // Opened even for no frames: a vanished input is not an empty recording.
-  if (fd_ < 0) fd_ = open(fileName_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) {
-    failure = fileName_ + " cannot be read: " + std::strerror(errno);
-    return false;
-  }
-  if (count <= 0) return true;
-  const std::size_t values = 2 * static_cast<std::size_t>(count);
-  auto* bytes = reinterpret_cast<std::uint8_t*>(out);
-  const std::size_t want = values * sizeof(std::int16_t);
-  const std::size_t got = ReadAt(fd_, info_.dataOffset + 4 * static_cast<std::uint64_t>(first), bytes, want);
-  // Whatever the file does not hold is silence.
-  std::memset(bytes + got, 0, want - got);
-  ToHostOrder(out, values);
-  return true;
 }
 
 }  // namespace quenlow

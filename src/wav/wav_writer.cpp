@@ -20,6 +20,8 @@ namespace quenlow {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// How far behind the bytes just written the written ones are let go of.
+constexpr std::uint64_t kDropLag = std::uint64_t{32} << 20;
 constexpr std::int64_t kOversamplingRatio = 4;
 
 // A rename is only durable once the directory that holds the name is synced.
@@ -133,15 +135,31 @@ void OutputWavWriter::Put(const std::uint8_t* bytes, std::size_t size) {
     buffered_ = size;
     return;
   }
-  if (const int error = WriteAll(fd_, bytes, size); error != 0) FailWithErrno(error);
+  WriteOut(bytes, size);
 }
 
 bool OutputWavWriter::Flush() {
   if (!result_.ok) return false;
-  const int error = WriteAll(fd_, buffer_.get(), buffered_);
+  const bool written = WriteOut(buffer_.get(), buffered_);
   buffered_ = 0;
-  if (error != 0) FailWithErrno(error);
-  return error == 0;
+  return written;
+}
+
+bool OutputWavWriter::WriteOut(const std::uint8_t* bytes, std::size_t size) {
+  if (const int error = WriteAll(fd_, bytes, size); error != 0) {
+    FailWithErrno(error);
+    return false;
+  }
+  StartWriteBack(fd_, writtenOut_, size);
+  writtenOut_ += size;
+  // What the disk had time to take lets go of memory, some way behind what
+  // was just handed to it.
+  if (writtenOut_ > droppedOut_ + 2 * kDropLag) {
+    const std::uint64_t until = writtenOut_ - kDropLag;
+    DropWritten(fd_, droppedOut_, until - droppedOut_);
+    droppedOut_ = until;
+  }
+  return true;
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {

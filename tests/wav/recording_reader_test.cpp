@@ -1,10 +1,10 @@
 // The WAV file as the job's sample source: any run of frames, from the data
-// offset the reader found, the same values as the whole-block read.
+// offset the header check found, the same values as the whole-block read.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
-#include "wav/sample_source.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_test_files.h"
 
 namespace quenlow {
@@ -12,7 +12,7 @@ namespace {
 
 using test::Bytes;
 
-TEST(WavSampleSource, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
+TEST(RecordingReader, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
   // Five frames behind a LIST chunk; the header promises eight.
   Bytes samples;
   for (int i = 0; i < 20; ++i) samples.push_back(static_cast<std::uint8_t>(i * 37 + 1));
@@ -34,7 +34,8 @@ TEST(WavSampleSource, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
     EXPECT_EQ((*whole)[i], held) << "value " << i;
   }
 
-  WavSampleSource source(path, *header.info);
+  RecordingReader reader(path, *header.info, frames);
+  SampleSource& source = reader;
   struct Run {
     std::int64_t first;
     std::int64_t count;
@@ -42,19 +43,17 @@ TEST(WavSampleSource, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
   // Out of order, overlapping, past the file's end.
   for (const Run run : {Run{3, 5}, Run{0, 3}, Run{4, 1}, Run{0, 8}, Run{6, 2}}) {
     std::vector<std::int16_t> piece(2 * static_cast<std::size_t>(run.count), -1);
-    std::string failure;
-    ASSERT_TRUE(source.ReadFrames(run.first, run.count, piece.data(), failure)) << failure;
+    ASSERT_TRUE(source.Read(run.first, run.count, piece.data())) << source.Failure();
     const std::vector<std::int16_t> expected(whole->begin() + 2 * run.first,
                                              whole->begin() + 2 * (run.first + run.count));
     EXPECT_EQ(piece, expected) << "frames from " << run.first;
   }
 
   // A file gone between the check and the job is a failure, not silence.
-  WavSampleSource gone(folder.Path("gone.wav"), *header.info);
+  RecordingReader gone(folder.Path("gone.wav"), *header.info, frames);
   std::vector<std::int16_t> piece(2);
-  std::string failure;
-  EXPECT_FALSE(gone.ReadFrames(0, 1, piece.data(), failure));
-  EXPECT_NE(failure.find("gone.wav cannot be read"), std::string::npos) << failure;
+  EXPECT_FALSE(gone.Read(0, 1, piece.data()));
+  EXPECT_NE(gone.Failure().find("gone.wav cannot be read"), std::string::npos) << gone.Failure();
 }
 
 }  // namespace
