@@ -13,6 +13,8 @@
 #include <fstream>
 #include <map>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "app/job.h"
@@ -326,6 +328,45 @@ TEST(InstalledBatch, RunsFromAnyFolderWithTheInstalledFilter) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(ReadWholeFile(folder.Path("a QLW filtered.wav")) == DialogueJob(music).filtered);
   EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1"));
+}
+
+// The job's progress, which the batch draws from: on the job's own thread,
+// never going back, ending at all the frames of the outputs made.
+TEST(JobProgress, CountsTheFramesOfTheOutputsMadeUpToTheirTotalOnTheCallingThread) {
+  const ScratchFolder folder;
+  const std::int64_t frames = 200'000;  // several pieces a pass
+  const test::Recording recording = test::WriteRecording(folder, "a.wav", Music(static_cast<int>(frames)));
+  struct Case {
+    bool unfiltered;
+    bool filtered;
+    std::int64_t total;
+  };
+  for (const Case c : {Case{true, true, 8 * frames + 214}, Case{true, false, 4 * frames},
+                       Case{false, true, 4 * frames + 214}}) {
+    JobOptions options;
+    options.filterFile = kSuppliedFilter;
+    options.makeUnfiltered = c.unfiltered;
+    options.makeFiltered = c.filtered;
+    options.unfilteredName = folder.Path("u.wav");
+    options.filteredName = folder.Path("f.wav");
+    std::vector<std::pair<std::int64_t, std::int64_t>> told;
+    bool elsewhere = false;
+    const std::thread::id caller = std::this_thread::get_id();
+    options.progress = [&](std::int64_t done, std::int64_t total) {
+      told.emplace_back(done, total);
+      elsewhere = elsewhere || std::this_thread::get_id() != caller;
+    };
+    ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
+    ASSERT_GE(told.size(), 3u);
+    EXPECT_FALSE(elsewhere);
+    EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+    EXPECT_EQ(told.back(), std::make_pair(c.total, c.total));
+    EXPECT_TRUE(std::all_of(told.begin(), told.end(), [&](const auto& t) { return t.second == c.total; }));
+    EXPECT_EQ(fs::exists(folder.Path("u.wav")), c.unfiltered);
+    EXPECT_EQ(fs::exists(folder.Path("f.wav")), c.filtered);
+    fs::remove(folder.Path("u.wav"));
+    fs::remove(folder.Path("f.wav"));
+  }
 }
 
 // The names of the outputs, for the rules that differ from the dialogue's.
