@@ -1,6 +1,7 @@
 // The window dressing and message box of the dialogue, under the names the
 // program has always called them by, each given the nearest meaning a
-// terminal has. They act on the active console and do nothing without one.
+// terminal or a Windows console has. They act on the active console and do
+// nothing without one.
 #pragma once
 
 #include <cstdint>
@@ -15,9 +16,10 @@ void ConsoleToolBar(int, int);
 // Sets the terminal window's title where the terminal has one. Returns the
 // text the caller is handed back, always empty here.
 std::string ConsoleTitle(const char* title);
-// A terminal has no window icon.
+// The window's icon, where it has one (a Windows console window).
 void ConsoleIcon(int iconId);
-// A terminal has no window menu.
+// Removes an entry of the window menu by its command identifier, where
+// there is one (a Windows console window); other values are ignored.
 void DeleteWindowMenuItem(int item);
 // Asks the terminal window for 80 columns and this many rows, where it is
 // smaller and honours such a request.

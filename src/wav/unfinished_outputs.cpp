@@ -1,14 +1,10 @@
 #include "wav/unfinished_outputs.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
 #include <map>
 #include <mutex>
 #include <utility>
+
+#include "platform/files.h"
 
 namespace quenlow {
 namespace {
@@ -18,7 +14,7 @@ std::map<int, std::string> remembered;  // slot -> temporary file name
 int nextSlot = 0;
 
 void RemoveAllLocked() {
-  for (const auto& [slot, name] : remembered) unlink(name.c_str());
+  for (const auto& [slot, name] : remembered) platform::RemoveFile(name.c_str());
   remembered.clear();
 }
 
@@ -30,30 +26,29 @@ UnfinishedOutput CreateUnfinishedOutput(std::string pattern) {
   // cannot leave a file nobody knows of.
   const int slot = nextSlot++;
   std::string& name = remembered.emplace(slot, std::move(pattern)).first->second;
-  const int fd = mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) {
-    const int error = errno;
+  const platform::OpenedFile file = platform::CreateTemporaryFile(name);
+  if (file.handle == platform::kNoFile) {
     remembered.erase(slot);
-    errno = error;
-    return {};
+    return {platform::kNoFile, -1, file.error};
   }
-  return {fd, slot};
+  return {file.handle, slot, 0};
 }
 
-int RenameUnfinishedOutput(int slot, const std::string& finalName) {
+bool RenameUnfinishedOutput(int slot, const std::string& finalName, platform::SystemError& error) {
   std::lock_guard hold(registryLock);
   const auto entry = remembered.find(slot);
-  if (entry == remembered.end()) return ENOENT;  // removed by the clean-up
-  if (std::rename(entry->second.c_str(), finalName.c_str()) != 0) return errno;
+  if (entry == remembered.end()) return false;  // removed by the clean-up
+  error = platform::ReplaceFile(entry->second, finalName);
+  if (error != 0) return false;
   remembered.erase(entry);
-  return 0;
+  return true;
 }
 
 void DiscardUnfinishedOutput(int slot) {
   std::lock_guard hold(registryLock);
   const auto entry = remembered.find(slot);
   if (entry == remembered.end()) return;
-  unlink(entry->second.c_str());
+  platform::RemoveFile(entry->second.c_str());
   remembered.erase(entry);
 }
 

@@ -9,18 +9,22 @@
 
 #include <string>
 
+#include "platform/files.h"
+
 namespace quenlow {
 
 struct UnfinishedOutput {
-  int fd = -1;     // open for writing; -1 when it could not be made (errno says why)
-  int slot = -1;   // where the clean-up finds it
+  platform::FileHandle file = platform::kNoFile;  // open for writing, unless it could not be made
+  int slot = -1;                                  // where the clean-up finds it
+  platform::SystemError error = 0;                // why it could not be made
 };
 
-// Creates a temporary file from `pattern`, which ends in "XXXXXX" as for
-// mkostemp, and remembers it.
+// Creates a temporary file from `pattern`, which ends in "XXXXXX", and
+// remembers it.
 UnfinishedOutput CreateUnfinishedOutput(std::string pattern);
-// Renames the file into place and forgets it. Returns 0, or errno.
-int RenameUnfinishedOutput(int slot, const std::string& finalName);
+// Renames the file into place and forgets it. False when the clean-up has
+// already removed it, or when the rename failed (`error` then says why).
+bool RenameUnfinishedOutput(int slot, const std::string& finalName, platform::SystemError& error);
 // Removes the file and forgets it.
 void DiscardUnfinishedOutput(int slot);
 // Removes every remembered file.

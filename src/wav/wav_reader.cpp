@@ -1,13 +1,9 @@
 #include "wav/wav_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 #include "wav/wav_bytes.h"
 #include "wav/wav_chunk_walk.h"
 
@@ -69,22 +65,18 @@ WavHeaderResult ParseWavHeader(const std::uint8_t* bytes, std::size_t size, std:
 }
 
 WavHeaderResult ReadWavHeader(const std::string& fileName) {
-  // Non-blocking, so that a named pipe given as the input cannot hang the
-  // prompt; only regular files are read.
-  const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Rejection(kNotWave);
-  struct stat status {};
-  std::uint64_t fileSize = 0;
-  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-    fileSize = static_cast<std::uint64_t>(status.st_size);
-  }
+  // The open never waits, so that a named pipe given as the input cannot
+  // hang the prompt; only regular files are read.
+  const platform::OpenedFile file = platform::OpenForReading(fileName);
+  if (file.handle == platform::kNoFile) return Rejection(kNotWave);
+  const std::uint64_t fileSize = platform::RegularFileSize(file.handle).value_or(0);
   // Only the chunk headers and the format fields are read, so a large
   // metadata chunk ahead of the audio costs one seek, not a read.
-  const ByteSource fromFile = [fd](std::uint64_t offset, std::uint8_t* out, std::size_t want) {
-    return ReadAt(fd, offset, out, want);
+  const ByteSource fromFile = [&file](std::uint64_t offset, std::uint8_t* out, std::size_t want) {
+    return platform::ReadAt(file.handle, offset, out, want);
   };
   const WavLayout layout = LocateWavLayout(fromFile, fileSize);
-  close(fd);
+  platform::CloseFile(file.handle);
   return CheckLayout(layout, fileSize);
 }
 

@@ -1,18 +1,11 @@
 #include "wav/wav_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 #include "wav/unfinished_outputs.h"
 
 namespace quenlow {
@@ -24,34 +17,9 @@ constexpr std::int64_t kOversamplingRatio = 4;
 // Leaves room in a 255-byte file name for the leading dot and ".XXXXXX".
 constexpr std::size_t kMaxTemporaryBaseLength = 200;
 
-std::string DirectoryPart(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+std::string DirectoryPart(const std::string& path) { return path.substr(0, platform::FileNamePosition(path)); }
 
-std::string BasePart(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A rename is only durable once the directory that holds the name is synced.
-// The file is complete and in place by then, so a directory that cannot be
-// synced (some file systems refuse) is not a failure of the write.
-void SyncDirectoryOf(const std::string& path) {
-  std::string directory = DirectoryPart(path);
-  if (directory.empty()) directory = ".";
-  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
-// The mode a newly created file gets: 0666 less the process's umask.
-mode_t CreatedFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
+std::string BasePart(const std::string& path) { return path.substr(platform::FileNamePosition(path)); }
 
 }  // namespace
 
@@ -60,7 +28,7 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
     : finalName_(std::move(finalName)) {
   const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit);
   if (!layout) {
-    FailWithErrno(EINVAL);
+    Fail("the format does not fit a WAV header");
     return;
   }
   dataSize_ = layout->dataSize;
@@ -70,16 +38,12 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
   // rename stays within one file system and replaces the old file at once.
   const UnfinishedOutput created = CreateUnfinishedOutput(
       DirectoryPart(finalName_) + "." + BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX");
-  if (created.fd < 0) {
-    FailWithErrno(errno);
+  if (created.file == platform::kNoFile) {
+    FailWithSystemError(created.error);
     return;
   }
-  fd_ = created.fd;
+  file_ = created.file;
   unfinishedSlot_ = created.slot;
-  // mkostemp creates the file private (0600); the result should carry the
-  // mode any new file would get. A file system without modes is no reason to
-  // fail, so the outcome is not checked.
-  (void)fchmod(fd_, CreatedFileMode());
 
   buffer_.reset(new (std::nothrow) std::uint8_t[kBufferSize]);
   bufferCapacity_ = buffer_ ? kBufferSize : 0;
@@ -87,7 +51,7 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
 }
 
 OutputWavWriter::~OutputWavWriter() {
-  if (fd_ >= 0) close(fd_);
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
   RemoveTemporaryFile();
 }
 
@@ -119,33 +83,33 @@ WriteResult OutputWavWriter::Finish() {
     Put(&zero, 1);
   }
   if (!Flush()) return result_;
-  if (fsync(fd_) != 0) {
-    FailWithErrno(errno);
+  if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) {
+    FailWithSystemError(error);
     return result_;
   }
-  const int fd = std::exchange(fd_, -1);
-  // On Linux the descriptor is gone even when close is interrupted.
-  if (close(fd) != 0 && errno != EINTR) {
-    FailWithErrno(errno);
+  if (const platform::SystemError error = platform::CloseFile(std::exchange(file_, platform::kNoFile));
+      error != 0) {
+    FailWithSystemError(error);
     return result_;
   }
-  if (const int error = RenameUnfinishedOutput(unfinishedSlot_, finalName_); error != 0) {
-    FailWithErrno(error);
+  platform::SystemError error = 0;
+  if (!RenameUnfinishedOutput(unfinishedSlot_, finalName_, error)) {
+    if (error != 0) FailWithSystemError(error);
+    else Fail("the program is being stopped");
     return result_;
   }
   unfinishedSlot_ = -1;
-  SyncDirectoryOf(finalName_);
   return result_;
 }
 
 void OutputWavWriter::Fail(const std::string& why) {
   if (!result_.ok) return;
   result_ = WriteResult{false, "Could not write " + finalName_ + ": " + why};
-  if (fd_ >= 0) close(std::exchange(fd_, -1));
+  if (file_ != platform::kNoFile) platform::CloseFile(std::exchange(file_, platform::kNoFile));
   RemoveTemporaryFile();
 }
 
-void OutputWavWriter::FailWithErrno(int error) { Fail(std::strerror(error)); }
+void OutputWavWriter::FailWithSystemError(platform::SystemError error) { Fail(platform::ErrorText(error)); }
 
 // Small pieces gather in the buffer; a piece larger than the buffer goes to
 // the file straight from the caller's memory.
@@ -162,14 +126,16 @@ void OutputWavWriter::Put(const std::uint8_t* bytes, std::size_t size) {
     buffered_ = size;
     return;
   }
-  if (const int error = WriteAll(fd_, bytes, size); error != 0) FailWithErrno(error);
+  if (const platform::SystemError error = platform::WriteAll(file_, bytes, size); error != 0) {
+    FailWithSystemError(error);
+  }
 }
 
 bool OutputWavWriter::Flush() {
   if (!result_.ok) return false;
-  const int error = WriteAll(fd_, buffer_.get(), buffered_);
+  const platform::SystemError error = platform::WriteAll(file_, buffer_.get(), buffered_);
   buffered_ = 0;
-  if (error != 0) FailWithErrno(error);
+  if (error != 0) FailWithSystemError(error);
   return error == 0;
 }
 
