@@ -28,17 +28,38 @@ inline std::int32_t QuantiseHeld(std::int32_t sample, std::uint32_t k1, std::uin
 }
 
 // Frames [first, first + frames) from their draws, four a frame.
-#if defined(__x86_64__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void QuantiseHeldRun(const std::int16_t* interleaved, std::int64_t first, std::int64_t frames,
-                     const std::uint32_t* draws, std::uint8_t* out) {
+__attribute__((always_inline)) inline void QuantiseHeldRunIn(const std::int16_t* interleaved, std::int64_t first,
+                                                             std::int64_t frames, const std::uint32_t* draws,
+                                                             std::uint8_t* out) {
   for (std::int64_t i = 0; i < frames; ++i) {
     const std::int16_t* frame = interleaved + 2 * ((first + i) / OversamplingRatio);
     const std::uint32_t* k = draws + i * kDrawsPerFrame;
     PackFrame24(QuantiseHeld(frame[0], k[0], k[1]), QuantiseHeld(frame[1], k[2], k[3]), out);
     out += kPackedFrameBytes;
   }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void QuantiseHeldRunAvx2(const std::int16_t* interleaved, std::int64_t first,
+                                                         std::int64_t frames, const std::uint32_t* draws,
+                                                         std::uint8_t* out) {
+  QuantiseHeldRunIn(interleaved, first, frames, draws, out);
+}
+#endif
+
+// Built for AVX2 and for plain x86-64, and chosen by the processor at run
+// time rather than by the loader (target_clones), which Windows executables
+// cannot do.
+void QuantiseHeldRun(const std::int16_t* interleaved, std::int64_t first, std::int64_t frames,
+                     const std::uint32_t* draws, std::uint8_t* out) {
+#if defined(__x86_64__)
+  static const bool avx2 = ProcessorHasAvx2();
+  if (avx2) {
+    QuantiseHeldRunAvx2(interleaved, first, frames, draws, out);
+    return;
+  }
+#endif
+  QuantiseHeldRunIn(interleaved, first, frames, draws, out);
 }
 
 #if defined(__x86_64__)

@@ -68,7 +68,7 @@ OpenedFile CreateTemporaryFile(std::string& pattern);
 
 // Renames `from` over `to`, replacing a file of that name at once, and makes
 // the new name last through a power cut as far as the system allows.
-SystemError ReplaceFile(const std::string& from, const std::string& to);
+SystemError RenameOver(const std::string& from, const std::string& to);
 
 // Removes the file; quiet when it is not there. Safe on the way out of an
 // interrupted program (no allocation on POSIX).

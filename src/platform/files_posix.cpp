@@ -128,7 +128,7 @@ OpenedFile CreateTemporaryFile(std::string& pattern) {
   return {fd, 0};
 }
 
-SystemError ReplaceFile(const std::string& from, const std::string& to) {
+SystemError RenameOver(const std::string& from, const std::string& to) {
   if (std::rename(from.c_str(), to.c_str()) != 0) return errno;
   SyncFolderOf(to);
   return 0;

@@ -38,7 +38,7 @@ bool RenameUnfinishedOutput(int slot, const std::string& finalName, platform::Sy
   std::lock_guard hold(registryLock);
   const auto entry = remembered.find(slot);
   if (entry == remembered.end()) return false;  // removed by the clean-up
-  error = platform::ReplaceFile(entry->second, finalName);
+  error = platform::RenameOver(entry->second, finalName);
   if (error != 0) return false;
   remembered.erase(entry);
   return true;
