@@ -32,8 +32,8 @@ struct SavedConsole {
   HANDLE input = INVALID_HANDLE_VALUE;
   HANDLE output = INVALID_HANDLE_VALUE;  // the user's screen buffer
   DWORD inputMode = 0;
-  std::array<wchar_t, 1024> title{};
-  bool haveTitle = false;
+  std::array<wchar_t, 1024> title{};  // empty when the console had none
+  CONSOLE_CURSOR_INFO cursor{25, TRUE};
   HWND window = nullptr;
   bool menuChanged = false;
   HICON bigIcon = nullptr;
@@ -308,8 +308,10 @@ HANDLE ownScreen = INVALID_HANDLE_VALUE;
 void GiveConsoleBack() {
   if (!consoleTaken.exchange(false)) return;
   if (ownScreen != INVALID_HANDLE_VALUE) SetConsoleActiveScreenBuffer(saved.output);
+  // Set again, so that a console drawn by a terminal shows the cursor too.
+  SetConsoleCursorInfo(saved.output, &saved.cursor);
   SetConsoleMode(saved.input, saved.inputMode);
-  if (saved.haveTitle) SetConsoleTitleW(saved.title.data());
+  SetConsoleTitleW(saved.title.data());
   if (saved.menuChanged) GetSystemMenu(saved.window, TRUE);  // the menu as the system makes it
   if (saved.iconChanged) {
     SendMessageW(saved.window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(saved.bigIcon));
@@ -330,7 +332,8 @@ ConsoleBackend* OpenTerminal(std::string& error) {
     error = "quenlow: standard input and output must be a console";
     return nullptr;
   }
-  saved.haveTitle = GetConsoleTitleW(saved.title.data(), static_cast<DWORD>(saved.title.size())) > 0;
+  GetConsoleTitleW(saved.title.data(), static_cast<DWORD>(saved.title.size()));
+  GetConsoleCursorInfo(saved.output, &saved.cursor);
 
   // A screen buffer of the program's own, like a terminal's alternate
   // screen: the user's buffer is shown again, untouched, on the way out.

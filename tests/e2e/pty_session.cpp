@@ -81,7 +81,10 @@ bool PtySession::Start(const std::string& workingDir, const std::vector<std::str
     if (chdir(workingDir.c_str()) != 0) _exit(126);
     setenv("TERM", "xterm-256color", 1);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
-    execl(program_.c_str(), program_.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv{program_.data()};
+    for (std::string& argument : arguments_) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    execv(program_.c_str(), argv.data());
     _exit(127);
   }
   fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);

@@ -47,8 +47,12 @@ class PtySession {
              int rows = 28, int columns = 80);
 
   // Runs another copy of the program (an installed one, say) instead of the
-  // build's; call before Start.
-  void SetProgram(std::string path) { program_ = std::move(path); }
+  // build's, or another program that runs it (wine quenlow.exe), with these
+  // arguments; call before Start.
+  void SetProgram(std::string path, std::vector<std::string> arguments = {}) {
+    program_ = std::move(path);
+    arguments_ = std::move(arguments);
+  }
 
   void Type(std::string_view utf8);
   void Press(Key key);
@@ -85,6 +89,7 @@ class PtySession {
   static void OnOutput(const char* bytes, std::size_t length, void* user);
 
   std::string program_ = QUENLOW_BINARY;
+  std::vector<std::string> arguments_;
   VTerm* vterm_ = nullptr;
   VTermScreen* screen_ = nullptr;
   int master_ = -1;
