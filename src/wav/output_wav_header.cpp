@@ -32,7 +32,7 @@ void PutFormatChunk(std::uint8_t* p, std::uint16_t channels, std::uint32_t rate,
 std::optional<OutputWavLayout> OutputWavHeader(int channelCount, std::int64_t outputSampleRate,
                                                std::int64_t frameCount, std::uint64_t riffSizeLimit) {
   // Block align and byte rate must fit their 16- and 32-bit fields.
-  if (channelCount < 1 || channelCount > 0xFFFF / 3) return std::nullopt;
+  if (channelCount < 2 || channelCount % 2 != 0 || channelCount > 0xFFFF / 3) return std::nullopt;
   const std::uint64_t blockAlign = static_cast<std::uint64_t>(channelCount) * kOutputBits / 8;
   if (outputSampleRate < 1 || static_cast<std::uint64_t>(outputSampleRate) * blockAlign > 0xFFFFFFFFu) {
     return std::nullopt;
@@ -44,8 +44,7 @@ std::optional<OutputWavLayout> OutputWavHeader(int channelCount, std::int64_t ou
 
   OutputWavLayout layout;
   layout.dataSize = blockAlign * static_cast<std::uint64_t>(frameCount);
-  layout.padByte = layout.dataSize % 2 == 1;
-  const std::uint64_t body = layout.dataSize + (layout.padByte ? 1 : 0);
+  const std::uint64_t body = layout.dataSize;
   const auto channels = static_cast<std::uint16_t>(channelCount);
   const auto rate = static_cast<std::uint32_t>(outputSampleRate);
   const auto align = static_cast<std::uint16_t>(blockAlign);

@@ -13,12 +13,13 @@ inline constexpr std::uint64_t kMaxRiffSize = 0xFFFFFFFFu;
 
 struct OutputWavLayout {
   std::vector<std::uint8_t> header;
-  std::uint64_t dataSize = 0;   // sample bytes that follow the header
-  bool padByte = false;         // an odd data size is followed by one 0 byte
+  std::uint64_t dataSize = 0;  // sample bytes that follow the header
 };
 
-// Nothing when the figures cannot be written at all (no channels, a negative
-// frame count, a rate or block align past its field). `riffSizeLimit` is the
+// Nothing when the figures cannot be written at all (no channels, an odd
+// number of them, a negative frame count, a rate or block align past its
+// field). Outputs are 24-bit stereo; an even channel count keeps the data size
+// even, so no pad byte ever follows it. `riffSizeLimit` is the
 // largest RIFF size written in the canonical form.
 std::optional<OutputWavLayout> OutputWavHeader(int channelCount, std::int64_t outputSampleRate,
                                                std::int64_t frameCount,

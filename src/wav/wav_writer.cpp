@@ -32,7 +32,6 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
     return;
   }
   dataSize_ = layout->dataSize;
-  padByte_ = layout->padByte;
 
   // The temporary file lives in the final name's folder, so that the closing
   // rename stays within one file system and replaces the old file at once.
@@ -77,10 +76,6 @@ WriteResult OutputWavWriter::Finish() {
     Fail("only " + std::to_string(appended_) + " of " + std::to_string(dataSize_) +
          " sample bytes were given");
     return result_;
-  }
-  if (padByte_) {
-    const std::uint8_t zero = 0;
-    Put(&zero, 1);
   }
   if (!Flush()) return result_;
   if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) {

@@ -63,7 +63,6 @@ class OutputWavWriter {
   platform::FileHandle file_ = platform::kNoFile;
   std::uint64_t dataSize_ = 0;
   std::uint64_t appended_ = 0;
-  bool padByte_ = false;
   bool finished_ = false;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t bufferCapacity_ = 0;

@@ -8,12 +8,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <optional>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "dsp/filter_taps.h"
+#include "dsp/signal_chain.h"
+#include "support/boundary_case.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
 #include "wav/wav_test_files.h"
@@ -73,6 +76,37 @@ TEST(Job, OutputsAreTheReferenceChainsBytesBehindTheirHeaders) {
   EXPECT_TRUE(DataOf(unfiltered) == reference.unfiltered);
   EXPECT_TRUE(DataOf(filtered) == reference.filtered);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"take1 QLW filtered.wav", "take1 QLW unfiltered.wav", "take1.wav"}));
+}
+
+// A coefficient file and a recording built so that one filtered value lies
+// between the fast sum and the reference's: the program must write the
+// reference's sample there, as everywhere.
+TEST(Job, AValueBuiltToFoolTheFastFilterStillGetsTheReferencesBytes) {
+  constexpr std::int64_t kFrames = 150;
+  const UniformSource filteredStart = FilteredPassStart(UniformSource{}, kFrames);
+  test::BoundaryCase c = test::MakeBoundaryCase(kFrames, filteredStart);
+  test::ScratchFolder folder;
+  std::string text;
+  for (double tap : c.taps) {
+    char field[40];
+    std::snprintf(field, sizeof field, "%.17g\r\n", tap);
+    text += field;
+  }
+  const std::string filterFile = folder.Write("recfilt.dat", Bytes(text.begin(), text.end()));
+  c.taps = LoadFilterTaps(filterFile).value();
+  const test::BoundaryDistances distances = test::MeasureBoundaryCase(c, filteredStart);
+  ASSERT_GT(distances.belowBoundary, 0.0);
+  ASSERT_LT(distances.belowBoundary, distances.keptTerms / 2) << "the fast sum would not cross the boundary";
+
+  const Recording recording = WriteRecording(folder, "trap.wav", c.samples);
+  Told told;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(filterFile)));
+  const Bytes filtered = DataOf(test::ReadWholeFile(folder.Path("trap QLW filtered.wav")));
+  const Bytes expected = test::RunReferenceChain(c.samples, c.taps).filtered;
+  ASSERT_EQ(filtered.size(), expected.size());
+  const auto trap = static_cast<std::size_t>(2 * c.trapFrame);
+  EXPECT_EQ(test::UnpackSample24(filtered, trap), test::UnpackSample24(expected, trap)) << "at the crafted value";
+  EXPECT_TRUE(filtered == expected);
 }
 
 TEST(Job, WithoutACoefficientFileTheUserIsToldAndTheFilteredFileHoldsDitherAlone) {

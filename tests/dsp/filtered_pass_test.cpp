@@ -6,6 +6,7 @@
 #include <numbers>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,33 +176,6 @@ TEST(FilteredPass, EveryKernelThisProcessorRunsMatchesTheReference) {
   }
 }
 
-// The error bound itself: the fast value and the reference's differ by no
-// more than the bound's factor times A = sum |tap| |held sample|.
-TEST(FastFilterBound, CoversTheDistanceBetweenFastAndReferenceValues) {
-  const double factor = ReferenceErrorFactor() + FastErrorFactor();
-  EXPECT_LT(factor, 4e-14);
-  for (std::uint32_t seed = 0; seed < 4; ++seed) {
-    const FilterTaps taps = RandomSignTaps(100 + seed, seed % 2 ? 1e3 : 0.1);
-    const Samples samples = FullScaleNoise(300, 200 + seed);
-    const PhaseTaps phase = MakePhaseTaps(taps);
-    std::vector<double> padded(kPhaseDelays - 1, 0.0);
-    for (int i = 0; i < 300 + 16; ++i) padded.push_back(i < 300 ? samples[static_cast<std::size_t>(2 * i)] : 0);
-    for (const NamedPhaseKernel& kernel : AvailablePhaseKernels()) {
-      std::vector<double> fast(4 * 320);
-      kernel.kernel(phase, padded.data() + kPhaseDelays - 1, 300, fast.data(), 320);
-      for (std::int64_t m = 0; m < 1200; ++m) {
-        const double exact = ExactFilteredValue(taps, samples.data(), 300, 2, m);
-        double magnitudes = 0.0;
-        for (int k = 0; k < TapCount && k <= m; ++k) {
-          magnitudes += std::fabs(taps[static_cast<std::size_t>(k)]) * std::abs(samples[static_cast<std::size_t>(2 * ((m - k) / 4))]);
-        }
-        const double y = fast[static_cast<std::size_t>((m % 4) * 320 + m / 4)];
-        ASSERT_LE(std::fabs(y - exact), factor * magnitudes * (1 + 1e-9)) << kernel.name << " value " << m;
-      }
-    }
-  }
-}
-
 // Taps of 1e5 that nearly cancel in every pair make the reference's rounding
 // errors large (about 3e-4 in the quantiser's units) while the
 // filtered values stay inside the range: many values then lie close enough to
@@ -330,6 +304,89 @@ TEST(UnfilteredPass, MatchesTheReferenceQuantiserOnAnyThreadCount) {
     pass.Produce(0, frames / 3, bytes.data());
     EXPECT_EQ(FirstDifference(bytes, expected), "") << threads << " threads";
   }
+}
+
+// A pass start whose draws for `frame` and `channel` (its first and second)
+// sum to `drawSum`. Draw k is the high 31 bits of the new state s, and the
+// next state is a s + 1, so k1 + k2 = T fixes s mod 2^31 up to its low bit:
+// 2 k1 (a + 1) = 2 T + b2 - 1 - a b1 (mod 2^32), b1 and b2 the states' low
+// bits. The generator's period is 2^32, so stepping back from that state is
+// stepping 2^32 - draws forward.
+std::optional<UniformSource> StartMeetingDrawSum(std::int64_t frame, int channel, std::uint64_t drawSum) {
+  constexpr std::uint32_t a = kUniformMultiplier;
+  const std::uint32_t half = (a + 1) / 2;  // odd, so invertible modulo 2^32
+  std::uint32_t inverse = half;
+  for (int i = 0; i < 5; ++i) inverse *= 2 - half * inverse;
+  std::uint32_t aInverse = a;
+  for (int i = 0; i < 5; ++i) aInverse *= 2 - a * aInverse;
+  for (std::uint32_t b1 : {0u, 1u}) {
+    for (std::uint32_t b2 : {0u, 1u}) {
+      const std::uint32_t rhs = 2 * static_cast<std::uint32_t>(drawSum) + b2 - 1 - a * b1;
+      if (rhs % 4 != 0) continue;
+      const std::uint32_t low = (rhs / 4 * inverse) & 0x3FFFFFFFu;
+      for (std::uint32_t k1 : {low, low + 0x40000000u}) {
+        const std::uint32_t s1 = 2 * k1 + b1;
+        UniformSource before{(s1 - kUniformIncrement) * aInverse};
+        UniformSource check = before;
+        const std::uint64_t sum = std::uint64_t{NextDraw(check)} + NextDraw(check);
+        if (sum != drawSum) continue;
+        const std::uint64_t draws = static_cast<std::uint64_t>(frame) * kDrawsPerFrame + 2 * channel;
+        return JumpAhead(before, (std::uint64_t{1} << 32) - draws);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// Exact ties of the quantiser, t = n + 1/2, met on purpose: a constant
+// recording of s, and a start state whose draws at one frame make
+// 16760439 * 2^15 * s + k1 + k2 - 2^31 an odd multiple of 2^30. Both passes
+// (the filtered one through a single unit tap, so that its value is s too)
+// must round them to even as the reference does, on either loop and every
+// kernel.
+TEST(BothPasses, RoundExactTiesToEvenAsTheReferenceDoes) {
+  constexpr std::int64_t kInputFrames = 40;
+  constexpr std::int64_t kScale = kGainNumerator << 15;
+  FilterTaps unitTap{};
+  unitTap[0] = 1.0;
+  const std::int64_t frames[] = {0, 1, 5, 16, 17, 63, 130};
+  int caseIndex = 0;
+  int ties = 0;
+  for (int s : {-32768, -12345, -1, 0, 1, 2, 12345, 32767}) {
+    const std::int64_t tieSum = (((std::int64_t{1} << 30) - kScale * s) % (std::int64_t{1} << 31) +
+                                 (std::int64_t{1} << 31)) % (std::int64_t{1} << 31);
+    for (std::int64_t drawSum : {tieSum, tieSum + (std::int64_t{1} << 31)}) {
+      const std::int64_t frame = frames[caseIndex % 7];
+      const int channel = caseIndex++ % 2;
+      const std::optional<UniformSource> start = StartMeetingDrawSum(frame, channel, static_cast<std::uint64_t>(drawSum));
+      // Not every sum can be met by two consecutive draws.
+      if (!start) continue;
+      ++ties;
+      const std::string where = "s=" + std::to_string(s) + ", draws summing to " + std::to_string(drawSum) +
+                                ", frame " + std::to_string(frame) + (channel ? " right" : " left");
+      const Samples samples(2 * kInputFrames, static_cast<std::int16_t>(s));
+      const SignalInput input{samples.data(), kInputFrames};
+
+      std::vector<std::uint8_t> unfiltered(static_cast<std::size_t>(UnfilteredFrameCount(kInputFrames)) * kPackedFrameBytes);
+      ProduceUnfilteredFrames(input, *start, 0, UnfilteredFrameCount(kInputFrames), unfiltered.data());
+      const std::vector<std::uint8_t> filtered = ExactPass(samples, unitTap, *start);
+      for (bool vector : {true, false}) {
+        UnfilteredPass pass(input, *start, 1);
+        pass.SetVectorLoopForTesting(vector);
+        std::vector<std::uint8_t> bytes(unfiltered.size());
+        pass.Produce(0, UnfilteredFrameCount(kInputFrames), bytes.data());
+        EXPECT_EQ(FirstDifference(bytes, unfiltered), "") << "unfiltered, " << where << (vector ? ", vector" : ", plain");
+        for (const NamedPhaseKernel& kernel : AvailablePhaseKernels()) {
+          FilteredPass filteredPass(input, unitTap, *start, 1);
+          filteredPass.SetVectorLoopForTesting(vector);
+          filteredPass.SetKernelForTesting(kernel.kernel);
+          EXPECT_EQ(FirstDifference(FastPass(filteredPass, FilteredFrameCount(kInputFrames)), filtered), "")
+              << "filtered, " << where << ", " << kernel.name << (vector ? ", vector" : ", plain");
+        }
+      }
+    }
+  }
+  EXPECT_GE(ties, 10) << "too few ties met to prove much";
 }
 
 TEST(FillDraws, GivesTheSourcesOwnSequenceAndLeavesItWhereNextDrawWould) {

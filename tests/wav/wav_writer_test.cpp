@@ -8,6 +8,7 @@
 
 #include <filesystem>
 
+#include "wav/output_wav_header.h"
 #include "wav/unfinished_outputs.h"
 #include "wav/wav_writer.h"
 #include "wav_test_files.h"
@@ -110,6 +111,27 @@ TEST(WavWriter, WritesAHeaderAloneForNoFrames) {
   EXPECT_EQ(U32At(file, 4), 36u);
   EXPECT_EQ(U32At(file, 40), 0u);
   ExpectReadableBySndfile(path, SF_FORMAT_WAV, 176400, 0);
+}
+
+// Figures no header can carry, and odd channel counts: 3-byte samples in an
+// odd number of channels could make an odd data size, which would need a pad
+// byte the writer does not write.
+TEST(WavWriter, RefusesFiguresItCannotWriteAndWritesNothing) {
+  struct Row {
+    int channels;
+    std::int64_t rate;
+    std::int64_t frames;
+  };
+  for (const Row& row : {Row{0, 176400, 1}, Row{1, 176400, 3}, Row{3, 176400, 1}, Row{2, 0, 1}, Row{2, 176400, -1},
+                         Row{2, std::int64_t{1} << 32, 1}}) {
+    EXPECT_FALSE(OutputWavHeader(row.channels, row.rate, row.frames).has_value())
+        << row.channels << " channels, " << row.rate << " Hz, " << row.frames << " frames";
+    ScratchFolder folder;
+    OutputWavWriter writer(folder.Path("out.wav"), row.channels, row.rate, row.frames);
+    EXPECT_FALSE(writer.Finish().ok);
+    EXPECT_TRUE(folder.Entries().empty());
+  }
+  EXPECT_TRUE(OutputWavHeader(4, 176400, 1).has_value());
 }
 
 TEST(WavWriter, ReplacesALongerFileAndLeavesNoTemporaryFile) {
