@@ -9,9 +9,9 @@
 
 namespace quenlow::console {
 
-// Nothing to prepare on a terminal; the arguments are taken and ignored.
+// Nothing to prepare; the arguments are taken and ignored.
 void InitConsoleTools(void* instance, int, int, int, std::int32_t* state, int);
-// A terminal has no tool bar.
+// Neither a terminal nor a console window has a tool bar.
 void ConsoleToolBar(int, int);
 // Sets the terminal window's title where the terminal has one. Returns the
 // text the caller is handed back, always empty here.
@@ -22,9 +22,11 @@ void ConsoleIcon(int iconId);
 // there is one (a Windows console window); other values are ignored.
 void DeleteWindowMenuItem(int item);
 // Asks the terminal window for 80 columns and this many rows, where it is
-// smaller and honours such a request.
+// smaller and honours such a request; makes a Windows console's buffer and
+// window exactly that size, where the console allows it. Where the window
+// stays smaller, the screen asks the user to enlarge it.
 void Console80x(int rows);
-// A terminal cannot be placed from inside.
+// The window keeps the place the user or the system gave it.
 void ConsoleMove(int x, int y);
 // The framed message box; returns once the user has closed it.
 void ConsoleMessageBox(const char* text, int, const char* title, int, int);

@@ -128,6 +128,23 @@ TEST_F(WindowsDialogue, ShowsTheStartScreenInItsColours) {
   EXPECT_EQ(session.CellColors(8, 32), kTextColors);
 }
 
+// Keys reach the line input as the console decodes them, by key code:
+// editing works and keys that type nothing leave no trace.
+TEST_F(WindowsDialogue, LeavesNoTraceOfEditingAndSpecialKeys) {
+  StartAtPrompt();
+  session.Type("ax");
+  session.Press(Key::Backspace);
+  session.Press(Key::Tab);
+  session.Press(Key::Up);
+  session.Press(Key::F1);
+  session.SendRaw("\x1b" "b");  // Alt+b
+  session.Press(Key::Escape);
+  session.Pump(150ms);
+  session.Type("é");
+  ASSERT_TRUE(session.WaitForText(8, "aé")) << session.Screen();
+  EXPECT_EQ(session.Row(8), Padded(kPrompt + "       aé"));
+}
+
 TEST_F(WindowsDialogue, AsksForALargerWindowAndCarriesOn) {
   StartAtPrompt();
   session.Resize(20, 60);
@@ -161,12 +178,14 @@ TEST_F(WindowsDialogue, RejectsAMissingFileWithTheBoxAndStartsAgain) {
 }
 
 // The job gives the very bytes the Linux build gives (the digests of the
-// Linux job test), with the coefficient file found beside quenlow.exe; a key
-// ends the wait and the program with status 0.
+// Linux job test), with the coefficient file found beside quenlow.exe; the
+// program waits for a key, which ends it with status 0.
 TEST_F(WindowsDialogue, AJobWritesTheSameBytesAsOnLinuxAndEndsOnAKey) {
-  ASSERT_TRUE(WriteFile(dir / "take1.wav", FixedRecording(500)));
+  // A name beyond ASCII: typed as UTF-16 into the console, opened and
+  // written by its UTF-16 name.
+  ASSERT_TRUE(WriteFile(dir / "täke1.wav", FixedRecording(500)));
   StartAtPrompt();
-  Submit("take1.wav");
+  Submit("täke1.wav");
   ASSERT_TRUE(session.WaitForText(16, "seconds")) << session.Screen();
   EXPECT_EQ(session.Row(13), Padded(std::string(31, ' ') + "Channels     2"));
   ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 60s)) << session.Screen();
@@ -184,8 +203,32 @@ TEST_F(WindowsDialogue, AJobWritesTheSameBytesAsOnLinuxAndEndsOnAKey) {
   // buffer again.)
   EXPECT_NE(session.Title(), "Quenlow");
   EXPECT_TRUE(session.CursorVisible());
-  EXPECT_EQ(Digest(dir / "take1 QLW unfiltered.wav"), "157bc381b3aab00fe42b527198f2e3ca2741aae38499473d21bae6261b01f913");
-  EXPECT_EQ(Digest(dir / "take1 QLW filtered.wav"), "1d803f9f6990b8b8e67a4907519d70b2e3cb33d318e3e865643144793f608a31");
+  EXPECT_EQ(Digest(dir / "täke1 QLW unfiltered.wav"), "157bc381b3aab00fe42b527198f2e3ca2741aae38499473d21bae6261b01f913");
+  EXPECT_EQ(Digest(dir / "täke1 QLW filtered.wav"), "1d803f9f6990b8b8e67a4907519d70b2e3cb33d318e3e865643144793f608a31");
+  EXPECT_FALSE(TemporaryFileIn(dir));
+}
+
+// An output that cannot be put in place (a folder has its name) is told in
+// the box with the system's own words; the other output is still made and
+// the exit status says 1.
+TEST_F(WindowsDialogue, AnOutputThatCannotBeWrittenIsToldWithTheSystemsMessage) {
+  ASSERT_TRUE(WriteFile(dir / "blocked.wav", FixedRecording(10)));
+  std::filesystem::create_directory(dir / "blocked QLW unfiltered.wav");
+  StartAtPrompt();
+  Submit("blocked.wav");
+  ASSERT_TRUE(session.WaitUntil([&] {
+    const std::string screen = session.Screen();
+    return screen.find("ERROR") != std::string::npos && screen.find("Could not write blocked QLW") != std::string::npos;
+  }, 30s)) << session.Screen();
+  const std::string box = session.Screen();
+  const std::size_t reason = box.find("unfiltered.wav: ");
+  ASSERT_NE(reason, std::string::npos) << box;
+  EXPECT_NE(box[reason + 16], ' ') << "no system message: " << box;
+  session.Press(Key::Enter);
+  ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 30s)) << session.Screen();
+  session.Press(Key::Enter);
+  EXPECT_EQ(session.WaitForExit(10s), 1);
+  EXPECT_TRUE(FileExistsAt(dir / "blocked QLW filtered.wav"));
   EXPECT_FALSE(TemporaryFileIn(dir));
 }
 
