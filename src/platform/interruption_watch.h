@@ -17,8 +17,9 @@ using StopHandler = void (*)();
 // usual effect.
 bool WatchForStopRequests(StopHandler onStop);
 
-// For a program whose terminal or console has gone away: ends it as a
-// closed terminal or window would, through the handler when one watches.
-[[noreturn]] void StopAsOnHangUp();
+// For a program whose terminal or console has gone away: asks for the end
+// that a closed terminal or window brings, through the handler when one
+// watches. The end may come on another thread, a moment later.
+void StopAsOnHangUp();
 
 }  // namespace quenlow::platform

@@ -67,7 +67,6 @@ void StopAsOnHangUp() {
   struct sigaction current {};
   sigaction(SIGHUP, nullptr, &current);
   kill(getpid(), current.sa_handler == SIG_IGN ? SIGTERM : SIGHUP);
-  for (;;) pause();
 }
 
 }  // namespace quenlow::platform
