@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/interruption_watch.h"
 #include "platform/wide_text.h"
@@ -23,6 +24,7 @@ constexpr int kRows = 28;
 constexpr int kColumns = 80;
 constexpr int kMaxReadFailures = 100;
 constexpr int kProgramIcon = 1;  // the icon resource of quenlow.exe
+constexpr UINT kWindowReplyMs = 500;
 constexpr std::wstring_view kEnlargeRequest =
     L"Please make the window at least 80 columns wide and 28 rows high.";
 constexpr WORD kRequestAttributes = FOREGROUND_RED | FOREGROUND_GREEN | FOREGROUND_BLUE;
@@ -314,8 +316,11 @@ void GiveConsoleBack() {
   SetConsoleTitleW(saved.title.data());
   if (saved.menuChanged) GetSystemMenu(saved.window, TRUE);  // the menu as the system makes it
   if (saved.iconChanged) {
-    SendMessageW(saved.window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(saved.bigIcon));
-    SendMessageW(saved.window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(saved.smallIcon));
+    // The window may be closing: its owner is not waited on for long.
+    for (const auto& [which, icon] : {std::pair{ICON_BIG, saved.bigIcon}, std::pair{ICON_SMALL, saved.smallIcon}}) {
+      SendMessageTimeoutW(saved.window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon), SMTO_ABORTIFHUNG,
+                          kWindowReplyMs, nullptr);
+    }
   }
 }
 
