@@ -24,6 +24,7 @@ if wanted asan; then
   cmake -S . -B "$prefix-asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOW_SANITIZE=ON >/dev/null
   cmake --build "$prefix-asan" -j "$jobs"
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS=suppressions="$root/tests/lsan-suppressions.txt" \
     ctest --test-dir "$prefix-asan" --output-on-failure -j "$jobs"
 fi
 

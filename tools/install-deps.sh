@@ -5,7 +5,9 @@
 set -euo pipefail
 what=${1:-test}
 
-packages=(g++ cmake make pkg-config libncurses-dev)
+# The dialogue needs curses; quenlow-filter needs FFTW, cairo, libsndfile and
+# CLI11 (header-only).
+packages=(g++ cmake make pkg-config libncurses-dev libfftw3-dev libcairo2-dev libsndfile1-dev libcli11-dev)
 case "$what" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev) ;;

@@ -13,4 +13,9 @@ namespace quenlow {
 // requests then keep their usual effect.
 bool WatchForInterruption();
 
+// Once the work is done and the program only waits for its closing key,
+// Ctrl+C is that key: the program then ends with `status`, as on any other
+// key, instead of as interrupted.
+void TreatCtrlCAsTheClosingKey(int status);
+
 }  // namespace quenlow

@@ -7,8 +7,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/filter_file.h"
 #include "app/pass_stream.h"
+#include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
@@ -47,9 +47,10 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
   if (!path) return {FilterTaps{}, " recfilt.dat not found: the filtered file will hold dither only  "};
-  std::optional<FilterTaps> taps = LoadFilterTaps(*path);
+  FilterTapsReport report;
+  std::optional<FilterTaps> taps = LoadFilterTaps(*path, &report);
   if (!taps) return {FilterTaps{}, " " + *path + " cannot be read: the filtered file will hold dither only  "};
-  return {*taps, ""};
+  return {*taps, FilterFileWarning(*path, *taps, report)};
 }
 
 // The job proper. Resources can run out anywhere in it (memory, threads):
@@ -59,6 +60,14 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
                     const JobOptions& options) {
   const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
   const std::string filteredName = OutputFileName(inputFileName, kFilteredSuffix);
+  // The two outputs go in place together or not at all, so an output the
+  // user protected (or a folder of its name) stops the job before any work.
+  for (const std::string& name : {unfilteredName, filteredName}) {
+    if (const std::string problem = ReplaceableOutputProblem(name); !problem.empty()) {
+      Tell(options, " " + problem + ": nothing was written  ");
+      return false;
+    }
+  }
 
   std::string readFailure;
   std::optional<std::vector<std::int16_t>> samples = ReadSampleBlock(inputFileName, info, frameCount, &readFailure);
@@ -83,12 +92,13 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
     Tell(options, kNotEnoughMemory);
     return false;  // the writer removes its temporary file
   }
-  // The unfiltered file goes to disk while the filtered one is computed.
+  // The unfiltered file goes to disk while the filtered one is computed; it
+  // gets its name only when the filtered one is complete too.
   WriteResult unfiltered;
   bool finishFailed = false;  // memory ran out on the finishing thread
   std::optional<std::jthread> finishing = StartOrRun([&] {
     try {
-      unfiltered = unfilteredWriter.Finish();
+      unfiltered = unfilteredWriter.Complete();
     } catch (...) {
       finishFailed = true;
     }
@@ -105,8 +115,8 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
 
   const ObtainedTaps taps = ObtainTaps(options);
   if (!taps.message.empty()) {
-    // The user hears of a missing filter before the filtered file is made,
-    // and after anything that went wrong with the unfiltered one.
+    // The user hears of a missing or doubtful filter before the filtered
+    // file is made, and after anything that went wrong with the unfiltered one.
     reportUnfiltered();
     Tell(options, taps.message);
   }
@@ -119,10 +129,19 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
                               });
   }
   const WriteResult filtered =
-      enoughMemory ? filteredWriter.Finish() : WriteResult{false, "Not enough memory for this recording"};
+      enoughMemory ? filteredWriter.Complete() : WriteResult{false, "Not enough memory for this recording"};
   reportUnfiltered();
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
-  return unfiltered.ok && filtered.ok;
+  // A failure leaves the old pair: the writers remove the new files.
+  if (!unfiltered.ok || !filtered.ok) return false;
+  // Both complete and on disk; now both names, one straight after the other.
+  for (OutputWavWriter* writer : {&unfilteredWriter, &filteredWriter}) {
+    if (const WriteResult placed = writer->PutInPlace(); !placed.ok) {
+      Tell(options, " " + placed.reason + "  ");
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace

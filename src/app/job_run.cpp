@@ -1,5 +1,6 @@
 #include "app/job_run.h"
 
+#include "app/interruption.h"
 #include "app/job.h"
 #include "console/screens.h"
 #include "platform/system_facts.h"
@@ -9,14 +10,23 @@ namespace quenlow {
 int RunJob(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount) {
   console::ShowWorking();
   // A monotonic clock: a job across midnight or a clock change still shows
-  // its real duration.
+  // its real duration. The time a message box waits for the user is not the
+  // job's, so the clock stands still while one is up.
   const double start = platform::MonotonicSeconds();
+  double waited = 0.0;
   JobOptions options;
-  options.tell = [](const std::string& message) { console::ShowError(message); };
+  options.tell = [&waited](const std::string& message) {
+    const double shown = platform::MonotonicSeconds();
+    console::ShowError(message);
+    waited += platform::MonotonicSeconds() - shown;
+  };
   const bool written = ProcessRecording(inputFileName, info, frameCount, options);
-  console::ShowFinished(platform::MonotonicSeconds() - start);
+  const double elapsed = platform::MonotonicSeconds() - start - waited;
+  const int status = written ? 0 : 1;
+  TreatCtrlCAsTheClosingKey(status);
+  console::ShowFinished(elapsed);
   console::WaitForKey();
-  return written ? 0 : 1;
+  return status;
 }
 
 }  // namespace quenlow

@@ -1,5 +1,9 @@
 #include "console/console.h"
 
+#include <algorithm>
+#include <vector>
+
+#include "console/cell_width.h"
 #include "console/number_text.h"
 #include "console/utf8.h"
 
@@ -18,6 +22,7 @@ constexpr char32_t kDelete = 127;
 constexpr char32_t kCarriageReturn = 13;
 constexpr char32_t kLineFeed = 10;
 constexpr char32_t kEscape = 27;
+constexpr char32_t kReplacement = 0xFFFD;
 
 Console* activeConsole = nullptr;
 
@@ -56,16 +61,26 @@ void Console::PrintText(std::string_view text) {
 }
 
 void Console::PrintCharacter(char32_t ch) {
-  Put(row_, column_, Cell{ch, colors_.foreground, colors_.background});
-  if (column_ < kColumns) {
-    ++column_;
+  if (ch > 0x10FFFF) ch = kReplacement;
+  const int width = CellWidth(ch);
+  if (width == 0) {
+    AddMark(ch);
     return;
   }
-  column_ = 1;
-  if (row_ < kRows) {
-    ++row_;
-  } else {
-    ScrollUp();
+  const Cell cell{ch, colors_.foreground, colors_.background};
+  if (width == 2 && column_ == kColumns) {
+    // One cell is too few: the character starts the next row, as it would
+    // on a terminal, and the cell it leaves is blank.
+    Put(row_, column_, Cell{U' ', cell.foreground, cell.background});
+    column_ = 1;
+    AdvanceRow();
+  }
+  Put(row_, column_, cell);
+  if (width == 2) Put(row_, column_ + 1, Cell{kRightHalf, cell.foreground, cell.background});
+  column_ += width;
+  if (column_ > kColumns) {
+    column_ = 1;
+    AdvanceRow();
   }
 }
 
@@ -75,11 +90,7 @@ void Console::PrintNumber(double value, int significantDigits) {
 
 void Console::NewLine() {
   column_ = 1;
-  if (row_ < kRows) {
-    ++row_;
-  } else {
-    ScrollUp();
-  }
+  AdvanceRow();
   SyncCursor();
 }
 
@@ -89,32 +100,64 @@ void Console::MoveCursor(int row, int column) {
   SyncCursor();
 }
 
+// The name keeps every byte as typed; the echo shows it as the terminal
+// would. Backspace takes back one character as seen: a wide character with
+// both its cells, a letter with the marks over it, a byte that forms no
+// character.
 std::string Console::ReadLine() {
+  struct Echoed {
+    std::size_t bytes;       // of the name
+    std::size_t characters;  // code points and stray bytes, for the limit
+    int cells;               // on screen, a cell left blank by a wrap included
+  };
   const bool wasHidden = !cursorVisible_;
   if (wasHidden) ShowCursor();
-  std::u32string text;
+  std::string text;
+  std::vector<Echoed> echoed;
+  std::size_t characters = 0;
   for (;;) {
     backend_.Flush();
     const Input input = NextInput();
     if (input.kind == InputKind::Enter) break;
     if (input.kind == InputKind::Backspace) {
-      if (text.empty()) continue;
-      text.pop_back();
-      StepBack();
-      Put(row_, column_, Cell{U' ', colors_.foreground, colors_.background});
+      if (echoed.empty()) continue;
+      const Echoed last = echoed.back();
+      echoed.pop_back();
+      text.resize(text.size() - last.bytes);
+      characters -= last.characters;
+      for (int i = 0; i < last.cells; ++i) {
+        StepBack();
+        Put(row_, column_, Cell{U' ', colors_.foreground, colors_.background});
+      }
       SyncCursor();
       continue;
     }
     if (input.kind != InputKind::Character || input.ch < 32) continue;
-    if (text.size() >= kMaxLineLength) continue;
-    text.push_back(input.ch);
+    if (characters >= kMaxLineLength) continue;
+    const std::size_t before = text.size();
+    if (input.bytes.empty()) {
+      AppendUtf8(text, input.ch);
+    } else {
+      text += input.bytes;
+    }
+    ++characters;
+    const int width = CellWidth(input.ch);
+    if (width == 0 && !echoed.empty()) {
+      echoed.back().bytes += text.size() - before;
+      ++echoed.back().characters;
+    } else {
+      // A mark with nothing before it in the name stands on a blank of its own.
+      if (width == 0) PrintCharacter(U' ');
+      const int cells = width == 2 && column_ == kColumns ? 3 : std::max(width, 1);
+      echoed.push_back(Echoed{text.size() - before, 1, cells});
+    }
     PrintCharacter(input.ch);
     SyncCursor();
   }
   NewLine();
   if (wasHidden) HideCursor();
   backend_.Flush();
-  return EncodeUtf8(text);
+  return text;
 }
 
 void Console::WaitForKey() {
@@ -133,7 +176,13 @@ void Console::Beep() { backend_.Bell(); }
 
 std::string Console::RowText(int row) const {
   std::string out;
-  for (const Cell& cell : cells_[row - 1]) AppendUtf8(out, cell.ch);
+  for (const Cell& cell : cells_[row - 1]) {
+    if (cell.ch == kRightHalf) continue;
+    AppendUtf8(out, cell.ch);
+    for (char32_t mark : cell.marks) {
+      if (mark != 0) AppendUtf8(out, mark);
+    }
+  }
   return out;
 }
 
@@ -156,24 +205,24 @@ void Console::Restore(const Snapshot& snapshot) {
 // know, Alt with a letter) is taken whole, so none of it reaches the text.
 Console::Input Console::NextInput() {
   const std::optional<Key> key = backend_.ReadKey(-1);
-  if (!key) return {InputKind::Ignored, 0};
+  if (!key) return {InputKind::Ignored, 0, {}};
   switch (key->kind) {
-    case Key::Kind::Backspace: return {InputKind::Backspace, 0};
-    case Key::Kind::Enter: return {InputKind::Enter, 0};
-    case Key::Kind::NonCharacter: return {InputKind::Ignored, 0};
+    case Key::Kind::Backspace: return {InputKind::Backspace, 0, {}};
+    case Key::Kind::Enter: return {InputKind::Enter, 0, {}};
+    case Key::Kind::NonCharacter: return {InputKind::Ignored, 0, {}};
     case Key::Kind::Character: break;
   }
   const char32_t ch = key->ch;
-  if (ch == kBackspace || ch == kDelete) return {InputKind::Backspace, 0};
-  if (ch == kCarriageReturn || ch == kLineFeed) return {InputKind::Enter, 0};
-  if (ch != kEscape) return {InputKind::Character, ch};
+  if (ch == kBackspace || ch == kDelete) return {InputKind::Backspace, 0, {}};
+  if (ch == kCarriageReturn || ch == kLineFeed) return {InputKind::Enter, 0, {}};
+  if (ch != kEscape) return {InputKind::Character, ch, key->bytes};
 
   const std::optional<Key> next = backend_.ReadKey(kSequenceFollowMs);
-  if (!next) return {InputKind::Escape, 0};
+  if (!next) return {InputKind::Escape, 0, {}};
   if (next->kind == Key::Kind::Character && (next->ch == U'[' || next->ch == U'O')) {
     SkipEscapeSequence(next->ch);
   }
-  return {InputKind::Ignored, 0};
+  return {InputKind::Ignored, 0, {}};
 }
 
 // Control sequences end with a byte from '@' to '~'; SS3 sequences after
@@ -185,6 +234,14 @@ void Console::SkipEscapeSequence(char32_t introducer) {
     if (introducer == U'O') return;
     if (key->ch >= 0x40 && key->ch <= 0x7E) return;
     if (key->ch < 0x20 || key->ch > 0x3F) return;
+  }
+}
+
+void Console::AdvanceRow() {
+  if (row_ < kRows) {
+    ++row_;
+  } else {
+    ScrollUp();
   }
 }
 
@@ -204,8 +261,47 @@ void Console::StepBack() {
   }
 }
 
+// The mark goes onto the character before the cursor, the left half of a
+// wide one included; at the very start it stands on a blank of its own.
+// Marks past what a cell holds are not shown.
+void Console::AddMark(char32_t mark) {
+  int row = row_;
+  int column = column_;
+  if (column > 1) {
+    --column;
+  } else if (row > 1) {
+    --row;
+    column = kColumns;
+  } else {
+    PrintCharacter(U' ');
+    AddMark(mark);
+    return;
+  }
+  if (cells_[row - 1][column - 1].ch == kRightHalf && column > 1) --column;
+  Cell cell = cells_[row - 1][column - 1];
+  for (char32_t& place : cell.marks) {
+    if (place != 0) continue;
+    place = mark;
+    Put(row, column, cell);
+    return;
+  }
+}
+
+// As on a terminal, a two-cell character written over in either half is
+// gone whole: its other half turns blank.
 void Console::Put(int row, int column, const Cell& cell) {
-  cells_[row - 1][column - 1] = cell;
+  std::array<Cell, kColumns>& cells = cells_[row - 1];
+  if (cell.ch != kRightHalf && cells[column - 1].ch == kRightHalf && column > 1) BlankHalf(row, column - 1);
+  if (column < kColumns && cells[column].ch == kRightHalf && CellWidth(cell.ch) != 2) {
+    BlankHalf(row, column + 1);
+  }
+  cells[column - 1] = cell;
+  backend_.PutCell(row, column, cell);
+}
+
+void Console::BlankHalf(int row, int column) {
+  Cell& cell = cells_[row - 1][column - 1];
+  cell = Cell{U' ', cell.foreground, cell.background};
   backend_.PutCell(row, column, cell);
 }
 

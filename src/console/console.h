@@ -46,8 +46,10 @@ class Console {
   void ShowCursor();
   bool CursorVisible() const { return cursorVisible_; }
 
-  // UTF-8 text, one cell per character; control characters are stored as
-  // they are and never move the cursor by themselves.
+  // UTF-8 text, cell by cell as a terminal shows it: a wide character takes
+  // two cells (moving to the next row first when only one is left), and a
+  // combining mark joins the character before the cursor. Control characters
+  // are stored as they are and never move the cursor by themselves.
   void PrintText(std::string_view text);
   void PrintCharacter(char32_t ch);
   void PrintNumber(double value, int significantDigits);
@@ -77,13 +79,17 @@ class Console {
   struct Input {
     InputKind kind;
     char32_t ch;
+    std::string bytes;  // for a character: as the terminal sent it
   };
 
   Input NextInput();
   void SkipEscapeSequence(char32_t introducer);
+  void AdvanceRow();
   void ScrollUp();
   void StepBack();
+  void AddMark(char32_t mark);
   void Put(int row, int column, const Cell& cell);
+  void BlankHalf(int row, int column);
   void SyncCursor();
   void Redraw();
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "console/cell_width.h"
 #include "console/utf8.h"
 
 namespace quenlow::console {
@@ -26,17 +27,31 @@ constexpr char32_t kTopRight = U'\u2510';
 constexpr char32_t kBottomLeft = U'\u2514';
 constexpr char32_t kBottomRight = U'\u2518';
 
+// The cells a text takes on the screen: file names in a message may hold
+// wide characters and combining marks.
+std::size_t Cells(std::u32string_view text) {
+  std::size_t cells = 0;
+  for (char32_t ch : text) cells += static_cast<std::size_t>(CellWidth(ch));
+  return cells;
+}
+
 // Splits at the last blank that fits, or hard where a word is too long; every
-// character stays, blanks included.
+// character stays, blanks included, and a mark stays with its letter.
 std::vector<std::u32string> WrapText(const std::u32string& text) {
   std::vector<std::u32string> lines;
   std::size_t start = 0;
-  while (text.size() - start > static_cast<std::size_t>(kMaxTextWidth)) {
-    std::size_t cut = start + kMaxTextWidth;
-    const std::size_t blank = text.rfind(U' ', cut - 1);
-    if (blank != std::u32string::npos && blank > start) cut = blank + 1;
-    lines.push_back(text.substr(start, cut - start));
-    start = cut;
+  std::size_t cells = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const std::size_t width = static_cast<std::size_t>(CellWidth(text[i]));
+    if (cells + width > static_cast<std::size_t>(kMaxTextWidth)) {
+      std::size_t cut = i;
+      const std::size_t blank = text.rfind(U' ', i - 1);
+      if (blank != std::u32string::npos && blank > start) cut = blank + 1;
+      lines.push_back(text.substr(start, cut - start));
+      start = cut;
+      cells = Cells(std::u32string_view(text).substr(start, i - start));
+    }
+    cells += width;
   }
   lines.push_back(text.substr(start));
   if (lines.size() > static_cast<std::size_t>(kMaxTextRows)) lines.resize(kMaxTextRows);
@@ -56,7 +71,7 @@ void ShowMessageBox(Console& console, std::string_view text, std::string_view ti
   std::u32string heading = DecodeUtf8(title);
 
   std::size_t inner = kButton.size();
-  for (const auto& line : lines) inner = std::max(inner, line.size());
+  for (const auto& line : lines) inner = std::max(inner, Cells(line));
   inner = std::max(inner, std::min(heading.size() + 2, static_cast<std::size_t>(kMaxTextWidth)));
   heading.resize(std::min(heading.size(), inner - 2));
 
@@ -74,7 +89,7 @@ void ShowMessageBox(Console& console, std::string_view text, std::string_view ti
   const std::u32string empty(inner + 2, U' ');
   auto side = [&](int row, const std::u32string& content) {
     std::u32string padded = content;
-    padded.resize(inner, U' ');
+    padded.append(inner - Cells(content), U' ');
     PrintAt(console, row, left, kVertical + (U' ' + padded + U' ') + kVertical);
   };
   side(top + 1, U"");

@@ -14,7 +14,7 @@ namespace quenlow::console {
 namespace {
 
 constexpr const char* kAuthorLine = "   by the Quenlow developers";
-constexpr const char* kAddressLine = "   Documentation: README.md";
+constexpr const char* kAddressLine = "   Documentation: man quenlow";
 constexpr const char* kLabelIndent = "                               ";
 
 std::unique_ptr<Console> terminalConsole;

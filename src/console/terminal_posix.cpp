@@ -16,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +25,8 @@
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+// Last: its names of terminal capabilities are macros (columns, lines, ...).
+#include <term.h>
 
 #include "platform/interruption_watch.h"
 
@@ -34,6 +38,10 @@ constexpr int kColumns = 80;
 constexpr int kEscapeDelayMs = 25;
 constexpr int kMaxReadFailures = 100;
 constexpr int kResizePollMs = 100;
+// The bytes of one character come in one write; a byte still missing after
+// this long is not coming.
+constexpr int kCharacterFollowMs = 30;
+constexpr char32_t kReplacement = 0xFFFD;
 constexpr const char* kEnlargeRequest =
     "Please make the terminal at least 80 columns wide and 28 rows high.";
 
@@ -69,15 +77,35 @@ bool haveShellModes = false;
 std::array<char, 512> leaveSequence{};
 std::size_t leaveLength = 0;
 
+// A terminal description may ask for a pause after a sequence ("$<2>",
+// "$<5*/>"): curses waits it out, but written raw the request would show as
+// text. No terminal still in use needs the pause, so it is left out.
+std::string WithoutPadding(std::string_view sequence) {
+  std::string out;
+  std::size_t i = 0;
+  while (i < sequence.size()) {
+    if (sequence.substr(i, 2) == "$<") {
+      const std::size_t end = sequence.find('>', i + 2);
+      const std::string_view delay = sequence.substr(i + 2, end == std::string_view::npos ? 0 : end - i - 2);
+      if (!delay.empty() && delay.find_first_not_of("0123456789.*/") == std::string_view::npos) {
+        i = end + 1;
+        continue;
+      }
+    }
+    out.push_back(sequence[i++]);
+  }
+  return out;
+}
+
 void SaveLeaveSequence() {
   leaveLength = 0;
   for (const char* capability : {"rmkx", "sgr0", "cnorm", "rmcup"}) {
-    const char* sequence = tigetstr(const_cast<char*>(capability));
-    if (sequence == nullptr || sequence == reinterpret_cast<char*>(-1)) continue;
-    const std::size_t length = std::strlen(sequence);
-    if (leaveLength + length > leaveSequence.size()) break;
-    std::memcpy(leaveSequence.data() + leaveLength, sequence, length);
-    leaveLength += length;
+    const char* found = tigetstr(const_cast<char*>(capability));
+    if (found == nullptr || found == reinterpret_cast<char*>(-1)) continue;
+    const std::string sequence = WithoutPadding(found);
+    if (leaveLength + sequence.size() > leaveSequence.size()) break;
+    std::memcpy(leaveSequence.data() + leaveLength, sequence.data(), sequence.size());
+    leaveLength += sequence.size();
   }
 }
 
@@ -124,13 +152,28 @@ std::pair<short, short> TerminalPair(int foreground, int background) {
   return {fg, bg};
 }
 
-// Control characters and characters that do not take exactly one cell are
-// shown by a stand-in, so that every character keeps to its own cell.
+// Control characters, and characters the locale's tables do not know, are
+// shown by a stand-in of one cell, so that every character takes the cells
+// the console gave it.
 wchar_t Glyph(char32_t ch) {
   if (ch < 0x20) return static_cast<wchar_t>(0x2400 + ch);
   if (ch == 0x7F) return static_cast<wchar_t>(0x2421);
-  if (wcwidth(static_cast<wchar_t>(ch)) != 1) return static_cast<wchar_t>(0xFFFD);
-  return static_cast<wchar_t>(ch);
+  const int width = wcwidth(static_cast<wchar_t>(ch));
+  if (width == 1 || width == 2) return static_cast<wchar_t>(ch);
+  return wcwidth(static_cast<wchar_t>(kReplacement)) == 1 ? static_cast<wchar_t>(kReplacement) : L'?';
+}
+
+// A cell's character and the combining marks over it, as curses takes them.
+std::array<wchar_t, CCHARW_MAX + 1> CellText(const Cell& cell) {
+  std::array<wchar_t, CCHARW_MAX + 1> text{};
+  text[0] = Glyph(cell.ch);
+  std::size_t length = 1;
+  if (static_cast<char32_t>(text[0]) != cell.ch) return text;
+  for (char32_t mark : cell.marks) {
+    if (mark == 0 || length == CCHARW_MAX || wcwidth(static_cast<wchar_t>(mark)) != 0) continue;
+    text[length++] = static_cast<wchar_t>(mark);
+  }
+  return text;
 }
 
 const cchar_t* LineGlyph(char32_t ch) {
@@ -147,7 +190,10 @@ const cchar_t* LineGlyph(char32_t ch) {
 
 class TerminalBackend final : public ConsoleBackend {
  public:
-  TerminalBackend() { CheckSize(); }
+  TerminalBackend() {
+    CheckSize();
+    if (tooSmall_) ShowEnlargeRequest();
+  }
 
   void PutCell(int row, int column, const Cell& cell) override {
     cells_[row - 1][column - 1] = cell;
@@ -171,39 +217,12 @@ class TerminalBackend final : public ConsoleBackend {
   }
 
   std::optional<Key> ReadKey(int timeoutMs) override {
-    int failures = 0;
-    for (;;) {
-      // An endless wait is made of short ones: curses notices a resize only
-      // when a timed wait is interrupted, while a plain blocking read would
-      // sleep through it until the next key.
-      timeout(timeoutMs >= 0 ? timeoutMs : kResizePollMs);
-      wint_t wch = 0;
-      const auto asked = std::chrono::steady_clock::now();
-      const int result = get_wch(&wch);
-      if (result == ERR) {
-        if (timeoutMs >= 0) return std::nullopt;
-        // A wait that keeps ending at once, with no key, means the terminal
-        // has gone away: leave as on a hang-up.
-        const bool atOnce = std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(kResizePollMs / 4);
-        if (atOnce && ++failures > kMaxReadFailures) platform::StopAsOnHangUp();
-        if (!atOnce) failures = 0;
-        continue;
-      }
-      failures = 0;
-      if (result == KEY_CODE_YES && wch == KEY_RESIZE) {
-        CheckSize();
-        Redraw();
-        continue;
-      }
-      // Keys typed while the screen cannot be seen are not taken.
-      if (tooSmall_) continue;
-      if (result == KEY_CODE_YES) {
-        if (wch == KEY_BACKSPACE) return Key{Key::Kind::Backspace, 0};
-        if (wch == KEY_ENTER) return Key{Key::Kind::Enter, 0};
-        return Key{Key::Kind::NonCharacter, 0};
-      }
-      return Key{Key::Kind::Character, static_cast<char32_t>(wch)};
-    }
+    const std::optional<int> code = ReadCode(timeoutMs);
+    if (!code) return std::nullopt;
+    if (*code == KEY_BACKSPACE) return Key{Key::Kind::Backspace, 0, {}};
+    if (*code == KEY_ENTER) return Key{Key::Kind::Enter, 0, {}};
+    if (*code > 0xFF) return Key{Key::Kind::NonCharacter, 0, {}};
+    return DecodeCharacter(static_cast<unsigned char>(*code));
   }
 
   void Bell() override {
@@ -221,16 +240,96 @@ class TerminalBackend final : public ConsoleBackend {
     WriteRaw("\033]2;" + std::string(title) + "\007");
   }
 
-  void RequestSize(int rows, int columns) override {
-    if (!XtermLike() || (LINES >= rows && COLS >= columns)) return;
+  void RequestSize(int rowsWanted, int columnsWanted) override {
+    if (!XtermLike() || (LINES >= rowsWanted && COLS >= columnsWanted)) return;
     refresh();
-    const std::string request = "\033[8;" + std::to_string(std::max(LINES, rows)) + ";" +
-                                std::to_string(std::max(COLS, columns)) + "t";
+    const std::string request = "\033[8;" + std::to_string(std::max(LINES, rowsWanted)) + ";" +
+                                std::to_string(std::max(COLS, columnsWanted)) + "t";
     WriteRaw(request);
   }
 
  private:
   void CheckSize() { tooSmall_ = LINES < kRows || COLS < kColumns; }
+
+  // The next byte of input or decoded key (curses' KEY_ codes), bytes put
+  // back first.
+  std::optional<int> ReadCode(int timeoutMs) {
+    if (!pending_.empty()) {
+      const int code = pending_.front();
+      pending_.pop_front();
+      return code;
+    }
+    int failures = 0;
+    for (;;) {
+      // An endless wait is made of short ones: curses notices a resize only
+      // when a timed wait is interrupted, while a plain blocking read would
+      // sleep through it until the next key.
+      timeout(timeoutMs >= 0 ? timeoutMs : kResizePollMs);
+      const auto asked = std::chrono::steady_clock::now();
+      const int code = getch();
+      if (code == ERR) {
+        if (timeoutMs >= 0) return std::nullopt;
+        // A wait that keeps ending at once, with no key, means the terminal
+        // has gone away: leave as on a hang-up.
+        const bool atOnce = std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(kResizePollMs / 4);
+        if (atOnce && ++failures > kMaxReadFailures) platform::StopAsOnHangUp();
+        if (!atOnce) failures = 0;
+        continue;
+      }
+      failures = 0;
+      if (code == KEY_RESIZE) {
+        CheckSize();
+        Redraw();
+        continue;
+      }
+      // Keys typed while the screen cannot be seen are not taken.
+      if (tooSmall_) continue;
+      return code;
+    }
+  }
+
+  // Bytes are put together into a character by the locale's own rules. A
+  // byte that starts no character, or whose character does not come whole,
+  // stands alone as U+FFFD and keeps its place in the name; the bytes after
+  // it are read again, so that nothing typed after it is lost.
+  Key DecodeCharacter(unsigned char first) {
+    std::string bytes(1, static_cast<char>(first));
+    std::mbstate_t state{};
+    for (;;) {
+      wchar_t wc = 0;
+      const std::size_t result = std::mbrtowc(&wc, &bytes.back(), 1, &state);
+      if (result == static_cast<std::size_t>(-2)) {
+        const std::optional<int> next = ReadCode(kCharacterFollowMs);
+        if (next && *next <= 0xFF) {
+          bytes.push_back(static_cast<char>(*next));
+          continue;
+        }
+        if (next) pending_.push_front(*next);
+        break;
+      }
+      if (result == static_cast<std::size_t>(-1)) break;
+      return Key{Key::Kind::Character, static_cast<char32_t>(wc), bytes};
+    }
+    for (std::size_t i = bytes.size(); i-- > 1;) pending_.push_front(static_cast<unsigned char>(bytes[i]));
+    return Key{Key::Kind::Character, kReplacement, bytes.substr(0, 1)};
+  }
+
+  // The request, broken between words to the terminal's width.
+  void ShowEnlargeRequest() {
+    erase();
+    std::string_view text = kEnlargeRequest;
+    const std::size_t width = static_cast<std::size_t>(std::max(COLS, 1));
+    for (int row = 0; !text.empty() && row < LINES; ++row) {
+      std::size_t cut = text.size();
+      if (cut > width) {
+        cut = text.rfind(' ', width);
+        if (cut == std::string_view::npos || cut == 0) cut = width;
+      }
+      mvaddnstr(row, 0, text.data(), static_cast<int>(cut));
+      text.remove_prefix(cut);
+      while (text.starts_with(' ')) text.remove_prefix(1);
+    }
+  }
 
   short PairFor(int foreground, int background) {
     if (!has_colors()) return 0;
@@ -243,8 +342,10 @@ class TerminalBackend final : public ConsoleBackend {
     return pair;
   }
 
+  // The right half of a wide character is drawn with its left half.
   void DrawCell(int row, int column) {
     const Cell& cell = cells_[row - 1][column - 1];
+    if (cell.ch == kRightHalf) return;
     const short pair = PairFor(cell.foreground, cell.background);
     if (const cchar_t* line = LineGlyph(cell.ch)) {
       cchar_t drawn = *line;
@@ -256,17 +357,17 @@ class TerminalBackend final : public ConsoleBackend {
       mvadd_wch(row - 1, column - 1, &drawn);
       return;
     }
-    const wchar_t text[2] = {Glyph(cell.ch), 0};
+    const std::array<wchar_t, CCHARW_MAX + 1> text = CellText(cell);
     cchar_t drawn;
-    setcchar(&drawn, text, A_NORMAL, pair, nullptr);
+    setcchar(&drawn, text.data(), A_NORMAL, pair, nullptr);
     mvadd_wch(row - 1, column - 1, &drawn);
   }
 
   void Redraw() {
-    erase();
     if (tooSmall_) {
-      mvaddstr(0, 0, kEnlargeRequest);
+      ShowEnlargeRequest();
     } else {
+      erase();
       for (int r = 1; r <= kRows; ++r) {
         for (int c = 1; c <= kColumns; ++c) DrawCell(r, c);
       }
@@ -281,9 +382,33 @@ class TerminalBackend final : public ConsoleBackend {
   int cursorColumn_ = 1;
   bool cursorVisible_ = true;
   bool tooSmall_ = false;
+  std::deque<int> pending_;
 };
 
 TerminalBackend* backend = nullptr;
+
+std::string UnusableTerminal(std::string_view why) {
+  const char* term = std::getenv("TERM");
+  return std::string("quenlow: cannot use the terminal type '") + (term ? term : "") + "'" + std::string(why);
+}
+
+// The dialogue is a form drawn at fixed places: a terminal that cannot move
+// its cursor (a dumb one, a printing one) would run its rows together and
+// hide the box of every refusal. It is refused, before anything is written,
+// like a terminal type nobody knows.
+bool CanPlaceTheCursor(std::string& error) {
+  int status = 0;
+  if (setupterm(nullptr, STDOUT_FILENO, &status) != OK) {
+    error = UnusableTerminal("");
+    return false;
+  }
+  const char* place = tigetstr(const_cast<char*>("cup"));
+  const bool canPlace = place != nullptr && place != reinterpret_cast<char*>(-1) &&
+                        tigetflag(const_cast<char*>("hc")) <= 0;
+  del_curterm(cur_term);
+  if (!canPlace) error = UnusableTerminal(": it cannot place the cursor");
+  return canPlace;
+}
 
 }  // namespace
 
@@ -302,12 +427,12 @@ ConsoleBackend* OpenTerminal(std::string& error) {
     return nullptr;
   }
   SetUpLocale();
+  if (!CanPlaceTheCursor(error)) return nullptr;
   haveShellModes = tcgetattr(STDIN_FILENO, &shellModes) == 0;
   set_escdelay(kEscapeDelayMs);
   screen = newterm(nullptr, stdout, stdin);
   if (screen == nullptr) {
-    const char* term = std::getenv("TERM");
-    error = std::string("quenlow: cannot use the terminal type '") + (term ? term : "") + "'";
+    error = UnusableTerminal("");
     return nullptr;
   }
   SaveLeaveSequence();
@@ -317,7 +442,12 @@ ConsoleBackend* OpenTerminal(std::string& error) {
   nonl();
   keypad(stdscr, TRUE);
   intrflush(stdscr, FALSE);
-  if (has_colors()) start_color();
+  if (has_colors()) {
+    start_color();
+    // Whatever lies outside the dialogue's 80x28 keeps the terminal's own
+    // colours, light or dark.
+    use_default_colors();
+  }
   backend = new TerminalBackend();
   static const bool closeAtExit = std::atexit(CloseTerminal) == 0;
   (void)closeAtExit;

@@ -92,10 +92,19 @@ class ConsoleWindowBackend final : public ConsoleBackend {
     CheckSize();
   }
 
+  // A two-cell character is the console's leading and trailing half of one
+  // character; marks over a character have no place in a console cell.
   void PutCell(int row, int column, const Cell& cell) override {
     CHAR_INFO& out = cells_[(row - 1) * kColumns + (column - 1)];
-    out.Char.UnicodeChar = Glyph(cell.ch);
     out.Attributes = Attributes(cell);
+    if (cell.ch == kRightHalf && column > 1) {
+      CHAR_INFO& left = cells_[(row - 1) * kColumns + (column - 2)];
+      left.Attributes |= COMMON_LVB_LEADING_BYTE;
+      out.Char.UnicodeChar = left.Char.UnicodeChar;
+      out.Attributes |= COMMON_LVB_TRAILING_BYTE;
+    } else {
+      out.Char.UnicodeChar = Glyph(cell.ch == kRightHalf ? U' ' : cell.ch);
+    }
     dirty_ = true;
   }
 
@@ -230,14 +239,14 @@ class ConsoleWindowBackend final : public ConsoleBackend {
   // the console reports as Ctrl and Alt) types its character.
   std::optional<Key> Decode(const KEY_EVENT_RECORD& event) {
     if (!event.bKeyDown || AloneIsNoKey(event.wVirtualKeyCode)) return std::nullopt;
-    if (event.wVirtualKeyCode == VK_BACK) return Key{Key::Kind::Backspace, 0};
-    if (event.wVirtualKeyCode == VK_RETURN) return Key{Key::Kind::Enter, 0};
-    if (event.wVirtualKeyCode == VK_ESCAPE) return Key{Key::Kind::Character, 27};
+    if (event.wVirtualKeyCode == VK_BACK) return Key{Key::Kind::Backspace, 0, {}};
+    if (event.wVirtualKeyCode == VK_RETURN) return Key{Key::Kind::Enter, 0, {}};
+    if (event.wVirtualKeyCode == VK_ESCAPE) return Key{Key::Kind::Character, 27, {}};
     const DWORD state = event.dwControlKeyState;
     const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
     const bool ctrl = (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
     const wchar_t ch = event.uChar.UnicodeChar;
-    if (ch == 0 || (alt && !ctrl)) return Key{Key::Kind::NonCharacter, 0};
+    if (ch == 0 || (alt && !ctrl)) return Key{Key::Kind::NonCharacter, 0, {}};
     // A character beyond 16 bits comes as two halves, one event each.
     if (ch >= 0xD800 && ch <= 0xDBFF) {
       highHalf_ = ch;
@@ -247,10 +256,10 @@ class ConsoleWindowBackend final : public ConsoleBackend {
       if (highHalf_ == 0) return std::nullopt;
       const char32_t full = 0x10000 + ((static_cast<char32_t>(highHalf_) - 0xD800) << 10) + (ch - 0xDC00);
       highHalf_ = 0;
-      return Key{Key::Kind::Character, full};
+      return Key{Key::Kind::Character, full, {}};
     }
     highHalf_ = 0;
-    return Key{Key::Kind::Character, static_cast<char32_t>(ch)};
+    return Key{Key::Kind::Character, static_cast<char32_t>(ch), {}};
   }
 
   void CheckSize() {

@@ -16,6 +16,12 @@ class TapNumberScanner {
   // The value of the characters fed so far.
   double Value() const;
 
+  // Whether the number has ended, so that further characters are ignored.
+  bool Ended() const { return state_ == State::Done; }
+
+  // Whether a digit was read: without one the value is 0 for want of a number.
+  bool HoldsNumber() const { return saw_digit_; }
+
  private:
   enum class State : std::uint8_t {
     Leading,       // before anything but blanks

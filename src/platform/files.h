@@ -70,6 +70,16 @@ OpenedFile CreateTemporaryFile(std::string& pattern);
 // the new name last through a power cut as far as the system allows.
 SystemError RenameOver(const std::string& from, const std::string& to);
 
+// Whether a file of this name may be replaced by this user: yes when there
+// is none or it may be written; protected (read-only, or not this user's to
+// write); a folder; or unknown, with the failure that stopped the check.
+enum class Replaceable { Yes, Protected, Folder, Unknown };
+struct ReplaceCheck {
+  Replaceable verdict = Replaceable::Yes;
+  SystemError error = 0;
+};
+ReplaceCheck CheckReplaceable(const std::string& name);
+
 // Removes the file; quiet when it is not there. Safe on the way out of an
 // interrupted program (no allocation on POSIX).
 void RemoveFile(const char* name);

@@ -134,6 +134,18 @@ SystemError RenameOver(const std::string& from, const std::string& to) {
   return 0;
 }
 
+ReplaceCheck CheckReplaceable(const std::string& name) {
+  struct stat status {};
+  if (stat(name.c_str(), &status) != 0) {
+    return errno == ENOENT ? ReplaceCheck{} : ReplaceCheck{Replaceable::Unknown, errno};
+  }
+  if (S_ISDIR(status.st_mode)) return {Replaceable::Folder, EISDIR};
+  if (access(name.c_str(), W_OK) == 0) return {};
+  const int error = errno;
+  if (error == EACCES || error == EPERM || error == EROFS) return {Replaceable::Protected, error};
+  return {Replaceable::Unknown, error};
+}
+
 void RemoveFile(const char* name) { unlink(name); }
 
 }  // namespace quenlow::platform

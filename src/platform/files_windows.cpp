@@ -148,6 +148,17 @@ SystemError RenameOver(const std::string& from, const std::string& to) {
   return 0;
 }
 
+ReplaceCheck CheckReplaceable(const std::string& name) {
+  const DWORD attributes = GetFileAttributesW(WideText(name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const SystemError error = LastError();
+    return error == ERROR_FILE_NOT_FOUND ? ReplaceCheck{} : ReplaceCheck{Replaceable::Unknown, error};
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return {Replaceable::Folder, ERROR_DIRECTORY};
+  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return {Replaceable::Protected, ERROR_ACCESS_DENIED};
+  return {};
+}
+
 void RemoveFile(const char* name) { DeleteFileW(WideText(name).c_str()); }
 
 }  // namespace quenlow::platform

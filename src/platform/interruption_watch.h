@@ -7,10 +7,17 @@
 
 namespace quenlow::platform {
 
+// What the program was told: Ctrl+C (on Windows Ctrl+Break too), or
+// anything else (a closed terminal or window, a termination request).
+enum class StopCause { Interrupt, Other };
+
+// The handler's answer for the status the system expects for that way of
+// stopping (128 plus the signal's number on POSIX).
+inline constexpr int kUsualStopStatus = -1;
+
 // Called once, on a thread of its own, when the program is told to stop;
-// the program then ends at once with the status the system expects for
-// that way of stopping (128 plus the signal's number on POSIX).
-using StopHandler = void (*)();
+// the program then ends at once with the status it returns.
+using StopHandler = int (*)(StopCause cause);
 
 // Starts watching. Call it first, before any other thread starts. Returns
 // false if the watch could not be set up; stopping then keeps the system's

@@ -21,8 +21,8 @@ void* Watch(void*) {
   int signalNumber = 0;
   while (sigwait(&watched, &signalNumber) != 0) {
   }
-  handler();
-  _exit(128 + signalNumber);
+  const int status = handler(signalNumber == SIGINT ? StopCause::Interrupt : StopCause::Other);
+  _exit(status != kUsualStopStatus ? status : 128 + signalNumber);
 }
 
 }  // namespace

@@ -16,15 +16,17 @@ std::atomic<bool> stopping{false};
 // Runs on a thread the system starts for the event. Ctrl+C, Ctrl+Break, a
 // closed window, a log-off and a shut-down all end the program; a second
 // event while the first is being handled waits for the end.
-[[noreturn]] void Stop() {
+[[noreturn]] void Stop(StopCause cause) {
   if (stopping.exchange(true)) {
     for (;;) Sleep(INFINITE);
   }
-  if (handler != nullptr) handler();
-  ExitProcess(kStoppedStatus);
+  const int status = handler != nullptr ? handler(cause) : kUsualStopStatus;
+  ExitProcess(status != kUsualStopStatus ? static_cast<UINT>(status) : kStoppedStatus);
 }
 
-BOOL WINAPI OnControlEvent(DWORD) { Stop(); }
+BOOL WINAPI OnControlEvent(DWORD event) {
+  Stop(event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? StopCause::Interrupt : StopCause::Other);
+}
 
 }  // namespace
 
@@ -33,6 +35,6 @@ bool WatchForStopRequests(StopHandler onStop) {
   return SetConsoleCtrlHandler(OnControlEvent, TRUE) != 0;
 }
 
-void StopAsOnHangUp() { Stop(); }
+void StopAsOnHangUp() { Stop(StopCause::Other); }
 
 }  // namespace quenlow::platform

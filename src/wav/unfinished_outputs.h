@@ -1,8 +1,13 @@
-// The temporary files of the outputs being written, so that a program ended
-// by a signal (Ctrl+C, a closed terminal) can remove them on its way out
-// instead of leaving them beside the user's recording.
+// The files of the outputs being written, and how each is put in place.
 //
-// Creating, renaming and removing go through one lock with the clean-up, so
+// Where the file system allows it (Linux O_TMPFILE: ext4, xfs, btrfs,
+// tmpfs), an output is written as an unnamed file that vanishes with the
+// program however it ends, even killed outright, and it is given its name
+// only once complete. Elsewhere it is a named temporary file beside the final
+// name, remembered here so that a program ended by a signal (Ctrl+C, a closed
+// terminal) can remove it on its way out.
+//
+// Creating, naming and removing go through one lock with the clean-up, so
 // that an interruption never falls between a file appearing and its being
 // remembered, or between its rename and its being forgotten.
 #pragma once
@@ -13,24 +18,33 @@
 
 namespace quenlow {
 
+// One implementation per system: unfinished_outputs_posix.cpp and
+// unfinished_outputs_windows.cpp (Windows has no unnamed files: every output
+// is a named temporary there).
 struct UnfinishedOutput {
   platform::FileHandle file = platform::kNoFile;  // open for writing, unless it could not be made
   int slot = -1;                                  // where the clean-up finds it
   platform::SystemError error = 0;                // why it could not be made
 };
 
-// Creates a temporary file from `pattern`, which ends in "XXXXXX", and
-// remembers it.
-UnfinishedOutput CreateUnfinishedOutput(std::string pattern);
-// Renames the file into place and forgets it. False when the clean-up has
-// already removed it, or when the rename failed (`error` then says why).
-bool RenameUnfinishedOutput(int slot, const std::string& finalName, platform::SystemError& error);
-// Removes the file and forgets it.
+// Creates the file for an output to be called `finalName`: unnamed in its
+// folder where possible, else a hidden temporary beside it, made with the
+// mode any new file gets.
+UnfinishedOutput CreateUnfinishedOutput(const std::string& finalName);
+// Gives the complete file its final name, keeping the permission bits of a
+// file it replaces, closes it and forgets it. Returns 0, or the failure; on
+// a failure the file stays unfinished (DiscardUnfinishedOutput removes it).
+platform::SystemError PutUnfinishedOutputInPlace(int slot, const std::string& finalName);
+// Closes and removes the file and forgets it.
 void DiscardUnfinishedOutput(int slot);
-// Removes every remembered file.
+// Removes every remembered named file.
 void RemoveUnfinishedOutputs();
-// The same, for a program on its way out: no temporary file can be made,
-// renamed or removed after it, so nothing new is left behind.
+// The same, for a program on its way out: no output can be made, named or
+// removed after it, so nothing new is left behind.
 void RemoveUnfinishedOutputsForGood();
+
+// False makes every output a named temporary, as on a file system without
+// unnamed files; for tests.
+void AllowUnnamedOutputs(bool allowed);
 
 }  // namespace quenlow

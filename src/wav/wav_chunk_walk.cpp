@@ -13,10 +13,11 @@ namespace {
 constexpr std::uint64_t kFirstChunkOffset = 12;
 constexpr std::uint64_t kChunkHeaderSize = 8;
 constexpr std::uint32_t kFormatFieldsSize = 16;
-
-// Real files carry a handful of chunks ahead of their audio; a file made of
-// millions of empty chunks would otherwise cost millions of reads.
-constexpr int kMaxChunksWalked = 4096;
+// RF64 keeps the true sizes in a ds64 chunk, first in the file; a 32-bit size
+// of all ones says "see ds64". Its data size stands 8 bytes into the chunk.
+constexpr std::uint32_t kSizeInDs64 = 0xFFFFFFFFu;
+constexpr std::uint64_t kDs64DataSizeOffset = 8;
+constexpr std::uint32_t kDs64MinimumSize = 16;
 
 // Reads exactly `size` bytes, the ones the source lacks as 0.
 void ReadPadded(const ByteSource& source, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
@@ -25,50 +26,98 @@ void ReadPadded(const ByteSource& source, std::uint64_t offset, std::uint8_t* ou
   std::fill(out + std::min(got, size), out + size, std::uint8_t{0});
 }
 
+bool HasTag(const ByteSource& source, std::uint64_t offset, const char* tag) {
+  std::uint8_t bytes[4];
+  ReadPadded(source, offset, bytes, sizeof bytes);
+  return std::memcmp(bytes, tag, 4) == 0;
+}
+
 struct FoundChunks {
+  ChunkLayout outcome = ChunkLayout::Incomplete;
   std::uint64_t formatOffset = 0;
+  std::uint32_t formatSize = 0;
   std::uint64_t dataHeaderOffset = 0;
+  std::uint64_t dataSize = 0;
 };
 
-std::optional<FoundChunks> WalkChunks(const ByteSource& source, std::uint64_t readableSize) {
-  std::optional<std::uint64_t> formatOffset;
+FoundChunks WalkChunks(const ByteSource& source, std::uint64_t readableSize) {
+  FoundChunks found;
+  std::optional<std::uint64_t> ds64DataSize;
+  bool haveData = false;
   std::uint64_t offset = kFirstChunkOffset;
-  // Offsets stay below readableSize + 2^33, so 64-bit sums never wrap; every
-  // step moves on by at least one chunk header, so the walk ends.
-  for (int walked = 0; walked < kMaxChunksWalked; ++walked) {
-    if (offset > readableSize || readableSize - offset < kChunkHeaderSize) return std::nullopt;
+  // The offset never passes readableSize, so no sum wraps.
+  for (;;) {
+    if (offset == readableSize) return found;  // the chunks end with the file
+    if (readableSize - offset < kChunkHeaderSize) {
+      found.outcome = ChunkLayout::CutShort;
+      return found;
+    }
     std::uint8_t header[kChunkHeaderSize];
     ReadPadded(source, offset, header, sizeof header);
     const std::uint32_t chunkSize = ReadU32Le(header + 4);
-    if (std::memcmp(header, "fmt ", 4) == 0 && chunkSize >= kFormatFieldsSize && !formatOffset) {
-      formatOffset = offset + kChunkHeaderSize;
-    } else if (std::memcmp(header, "data", 4) == 0) {
-      // The audio may run to the end of the file: nothing past it is walked.
-      if (!formatOffset) return std::nullopt;
-      return FoundChunks{*formatOffset, offset};
+    if (offset == kFirstChunkOffset && std::memcmp(header, "ds64", 4) == 0 && chunkSize >= kDs64MinimumSize) {
+      std::uint8_t size[8];
+      ReadPadded(source, offset + kChunkHeaderSize + kDs64DataSizeOffset, size, sizeof size);
+      ds64DataSize = ReadU32Le(size) | (std::uint64_t{ReadU32Le(size + 4)} << 32);
+    } else if (std::memcmp(header, "fmt ", 4) == 0 && chunkSize >= kFormatFieldsSize && found.formatSize == 0) {
+      found.formatOffset = offset + kChunkHeaderSize;
+      found.formatSize = chunkSize;
+    } else if (std::memcmp(header, "data", 4) == 0 && !haveData) {
+      haveData = true;
+      found.dataHeaderOffset = offset;
+      found.dataSize = chunkSize == kSizeInDs64 && ds64DataSize ? *ds64DataSize : chunkSize;
     }
-    // A chunk of odd size is followed by one pad byte.
-    offset += kChunkHeaderSize + chunkSize + (chunkSize & 1u);
+    // The audio may run to the end of the file: nothing past it is walked
+    // once the format is known. A format chunk after the audio is looked for
+    // past the data's stated size.
+    if (haveData && found.formatSize != 0) {
+      found.outcome = ChunkLayout::Walked;
+      return found;
+    }
+    const std::uint64_t payload =
+        haveData && found.dataHeaderOffset == offset ? found.dataSize : std::uint64_t{chunkSize};
+    const std::uint64_t payloadStart = offset + kChunkHeaderSize;
+    if (payload > readableSize - payloadStart) {
+      found.outcome = ChunkLayout::CutShort;
+      return found;
+    }
+    offset = payloadStart + payload;
+    // A chunk of odd size is followed by one pad byte; the last chunk of a
+    // file may lack it.
+    if ((payload & 1u) != 0 && offset < readableSize) ++offset;
   }
-  return std::nullopt;
 }
 
 }  // namespace
 
 WavLayout LocateWavLayout(const ByteSource& source, std::uint64_t readableSize) {
   WavLayout layout;
-  std::uint8_t form[4];
-  ReadPadded(source, 8, form, sizeof form);
-  layout.formIsWave = readableSize >= 12 && std::memcmp(form, "WAVE", 4) == 0;
+  layout.formIsWave = readableSize >= 12 && HasTag(source, 8, "WAVE");
   if (!layout.formIsWave) return layout;
 
-  FoundChunks found{20, 36};
-  if (const auto walked = WalkChunks(source, readableSize)) found = *walked;
-  ReadPadded(source, found.formatOffset, layout.formatFields.data(), layout.formatFields.size());
-  std::uint8_t dataSize[4];
-  ReadPadded(source, found.dataHeaderOffset + 4, dataSize, sizeof dataSize);
-  layout.dataSize = ReadU32Le(dataSize);
-  layout.dataOffset = found.dataHeaderOffset + kChunkHeaderSize;
+  const FoundChunks found = WalkChunks(source, readableSize);
+  if (found.outcome == ChunkLayout::Walked) {
+    layout.chunks = ChunkLayout::Walked;
+    layout.formatSize = std::min<std::uint32_t>(found.formatSize, layout.formatFields.size());
+    ReadPadded(source, found.formatOffset, layout.formatFields.data(), layout.formatSize);
+    layout.dataSize = found.dataSize;
+    layout.dataOffset = found.dataHeaderOffset + kChunkHeaderSize;
+    return layout;
+  }
+  // A file of the canonical layout whose sizes do not add up (a format chunk
+  // that claims 14 or 18 bytes in 16) is read at the fixed places. Any
+  // other file whose chunks do not lead to the audio is damaged: read at
+  // fixed places it would give noise or the bytes of some chunk as audio.
+  if (readableSize >= 40 && HasTag(source, 12, "fmt ") && HasTag(source, 36, "data")) {
+    layout.chunks = ChunkLayout::Canonical;
+    ReadPadded(source, 20, layout.formatFields.data(), kFormatFieldsSize);
+    std::uint8_t dataSize[4];
+    ReadPadded(source, 40, dataSize, sizeof dataSize);
+    layout.dataSize = ReadU32Le(dataSize);
+    layout.dataOffset = 44;
+    return layout;
+  }
+  layout.chunks = found.outcome;
   return layout;
 }
 

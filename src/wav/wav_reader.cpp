@@ -1,7 +1,9 @@
 #include "wav/wav_reader.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
+#include <memory>
 
 #include "platform/files.h"
 #include "wav/wav_bytes.h"
@@ -16,17 +18,55 @@ constexpr const char* kNotPcm = "This is not a PCM format Wave file  ";
 constexpr const char* kNotStereo = "This is not a stereo file  ";
 constexpr const char* kNot16Bit = "This is not a 16-bit file  ";
 constexpr const char* kWrongRate = "This is not an Fs=44.1 or 48kHz file  ";
+constexpr const char* kCutShort = "This Wave file is damaged or cut short  ";
+constexpr const char* kIncomplete = "This Wave file lacks its fmt or data chunk  ";
 
-// A data size of 2^31 or more is what streaming writers leave when they never
-// learn the length (0xFFFFFFFF); it stands for "up to the end of the file".
-constexpr std::uint32_t kOpenEndedDataSize = 0x80000000u;
+constexpr std::uint16_t kFormatPcm = 1;
+constexpr std::uint16_t kFormatExtensible = 0xFFFE;
+constexpr std::uint32_t kExtensibleFormatSize = 40;
+// The sub-format of an extensible header that means integer PCM.
+constexpr std::uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                            0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+
+// The header is walked from the file through a window of this size, so that
+// thousands of small chunks ahead of the audio cost a handful of reads.
+constexpr std::size_t kReadWindow = 64 * 1024;
+
+// Reads through a window that follows the walk forward.
+class WindowedFileSource {
+ public:
+  explicit WindowedFileSource(platform::FileHandle file) : file_(file) {}
+
+  std::size_t Read(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+    if (size > kReadWindow) return platform::ReadAt(file_, offset, out, size);
+    if (offset < start_ || offset - start_ + size > filled_) {
+      filled_ = platform::ReadAt(file_, offset, window_.data(), window_.size());
+      start_ = offset;
+    }
+    const std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(size, filled_ - (offset - start_)));
+    std::memcpy(out, window_.data() + (offset - start_), got);
+    return got;
+  }
+
+ private:
+  platform::FileHandle file_;
+  std::array<std::uint8_t, kReadWindow> window_{};
+  std::uint64_t start_ = 0;
+  std::size_t filled_ = 0;
+};
 
 WavHeaderResult Rejection(const char* message) { return WavHeaderResult{std::nullopt, message}; }
 
 WavFormatInfo FormatInfoOf(const WavLayout& layout, std::uint64_t fileSize) {
   const std::uint8_t* f = layout.formatFields.data();
   WavFormatInfo info;
-  info.formatTag = static_cast<std::int16_t>(ReadU16Le(f));
+  std::uint16_t tag = ReadU16Le(f);
+  // An extensible header names its real format in the sub-format.
+  if (tag == kFormatExtensible && layout.formatSize >= kExtensibleFormatSize &&
+      std::memcmp(f + 24, kPcmSubFormat, sizeof kPcmSubFormat) == 0) {
+    tag = kFormatPcm;
+  }
+  info.formatTag = static_cast<std::int16_t>(tag);
   // Only the low byte of the channel field counts.
   info.channelCount = f[2];
   info.sampleRate = static_cast<std::int32_t>(ReadU32Le(f + 4));
@@ -43,8 +83,10 @@ WavFormatInfo FormatInfoOf(const WavLayout& layout, std::uint64_t fileSize) {
 // several rules.
 WavHeaderResult CheckLayout(const WavLayout& layout, std::uint64_t fileSize) {
   if (!layout.formIsWave) return Rejection(kNotWave);
+  if (layout.chunks == ChunkLayout::CutShort) return Rejection(kCutShort);
+  if (layout.chunks == ChunkLayout::Incomplete) return Rejection(kIncomplete);
   const WavFormatInfo info = FormatInfoOf(layout, fileSize);
-  if (info.formatTag != 1) return Rejection(kNotPcm);
+  if (info.formatTag != kFormatPcm) return Rejection(kNotPcm);
   if (info.channelCount != 2) return Rejection(kNotStereo);
   if (info.bitsPerSample != 16) return Rejection(kNot16Bit);
   if (info.sampleRate != 44100 && info.sampleRate != 48000) return Rejection(kWrongRate);
@@ -72,8 +114,9 @@ WavHeaderResult ReadWavHeader(const std::string& fileName) {
   const std::uint64_t fileSize = platform::RegularFileSize(file.handle).value_or(0);
   // Only the chunk headers and the format fields are read, so a large
   // metadata chunk ahead of the audio costs one seek, not a read.
-  const ByteSource fromFile = [&file](std::uint64_t offset, std::uint8_t* out, std::size_t want) {
-    return platform::ReadAt(file.handle, offset, out, want);
+  auto window = std::make_unique<WindowedFileSource>(file.handle);
+  const ByteSource fromFile = [&window](std::uint64_t offset, std::uint8_t* out, std::size_t want) {
+    return window->Read(offset, out, want);
   };
   const WavLayout layout = LocateWavLayout(fromFile, fileSize);
   platform::CloseFile(file.handle);
@@ -84,21 +127,22 @@ std::int64_t SampleFrameCount(const WavFormatInfo& info) {
   if (info.bitsPerSample <= 0 || info.channelCount <= 0) return 0;
   const std::uint64_t bitsPerFrame =
       static_cast<std::uint64_t>(info.bitsPerSample) * static_cast<std::uint64_t>(info.channelCount);
-
-  if (info.dataSize >= kOpenEndedDataSize) {
-    // Whole frames only: the file's real length, not the header, decides.
-    const std::uint64_t held = info.fileSize > info.dataOffset ? info.fileSize - info.dataOffset : 0;
-    // No file comes near 2^60 bytes; the cap keeps held * 8 inside 64 bits.
-    const std::uint64_t capped = std::min<std::uint64_t>(held, std::uint64_t{1} << 60);
-    return static_cast<std::int64_t>(capped * 8 / bitsPerFrame);
-  }
+  // The bytes the file holds from the first sample on; no file comes near
+  // 2^60 bytes, and the cap keeps the sums below inside 64 bits.
+  const std::uint64_t held =
+      std::min<std::uint64_t>(info.fileSize > info.dataOffset ? info.fileSize - info.dataOffset : 0,
+                              std::uint64_t{1} << 60);
+  const std::uint64_t wholeFramesHeld = held * 8 / bitsPerFrame;
+  // A size larger than the file (a recording cut short, or still being
+  // copied) counts the whole frames the file holds.
+  if (info.dataSize > held) return static_cast<std::int64_t>(wholeFramesHeld);
 
   // D * 8 / bits per frame, a half rounded to the even neighbour.
-  const std::uint64_t bits = std::uint64_t{info.dataSize} * 8;
+  const std::uint64_t bits = info.dataSize * 8;
   std::uint64_t quotient = bits / bitsPerFrame;
   const std::uint64_t twiceRemainder = 2 * (bits % bitsPerFrame);
   if (twiceRemainder > bitsPerFrame || (twiceRemainder == bitsPerFrame && quotient % 2 == 1)) ++quotient;
-  return static_cast<std::int64_t>(quotient);
+  return static_cast<std::int64_t>(std::min(quotient, wholeFramesHeld));
 }
 
 double DurationSeconds(const WavFormatInfo& info, std::int64_t frameCount) {

@@ -11,13 +11,13 @@ namespace quenlow {
 
 // The figures of the input's header.
 struct WavFormatInfo {
-  std::int16_t formatTag = 0;
+  std::int16_t formatTag = 0;      // 1 for PCM, also when an extensible header names PCM
   std::int16_t channelCount = 0;   // the low byte of the channel field: 258 counts as 2
   std::int32_t sampleRate = 0;
   std::int32_t byteRate = 0;
   std::int16_t blockAlign = 0;
   std::int16_t bitsPerSample = 0;
-  std::uint32_t dataSize = 0;      // as stored
+  std::uint64_t dataSize = 0;      // as stored; for RF64, from the ds64 chunk
   std::uint64_t dataOffset = 44;   // where the first sample starts in the file
   std::uint64_t fileSize = 0;      // the file's length when the header was read
 };
@@ -29,13 +29,16 @@ struct WavHeaderResult {
 };
 
 // Checks a header held in memory: `bytes` is the start of the file (all of
-// it, or at least up to the data chunk), `fileSize` the whole file's length.
+// it, or at least its chunks up to the audio and the format chunk; the walk
+// takes the end of the buffer for the end of the file), `fileSize` the whole
+// file's length, which bounds the frames counted.
 WavHeaderResult ParseWavHeader(const std::uint8_t* bytes, std::size_t size, std::uint64_t fileSize);
 
 // Opens the named file, reads its header and closes it before checking.
 WavHeaderResult ReadWavHeader(const std::string& fileName);
 
-// N, the number of stereo frames, rounded half to even; never negative.
+// N, the number of stereo frames: the data size over the frame size, rounded
+// half to even, but never more whole frames than the file holds.
 std::int64_t SampleFrameCount(const WavFormatInfo& info);
 
 // N / sample rate.

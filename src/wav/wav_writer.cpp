@@ -14,12 +14,6 @@ namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr std::int64_t kOversamplingRatio = 4;
-// Leaves room in a 255-byte file name for the leading dot and ".XXXXXX".
-constexpr std::size_t kMaxTemporaryBaseLength = 200;
-
-std::string DirectoryPart(const std::string& path) { return path.substr(0, platform::FileNamePosition(path)); }
-
-std::string BasePart(const std::string& path) { return path.substr(platform::FileNamePosition(path)); }
 
 }  // namespace
 
@@ -33,10 +27,9 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
   }
   dataSize_ = layout->dataSize;
 
-  // The temporary file lives in the final name's folder, so that the closing
-  // rename stays within one file system and replaces the old file at once.
-  const UnfinishedOutput created = CreateUnfinishedOutput(
-      DirectoryPart(finalName_) + "." + BasePart(finalName_).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX");
+  // The file is made in the final name's folder, so that putting it in
+  // place stays within one file system and replaces the old file at once.
+  const UnfinishedOutput created = CreateUnfinishedOutput(finalName_);
   if (created.file == platform::kNoFile) {
     FailWithSystemError(created.error);
     return;
@@ -49,13 +42,10 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
   Put(layout->header.data(), layout->header.size());
 }
 
-OutputWavWriter::~OutputWavWriter() {
-  if (file_ != platform::kNoFile) platform::CloseFile(file_);
-  RemoveTemporaryFile();
-}
+OutputWavWriter::~OutputWavWriter() { RemoveTemporaryFile(); }
 
 void OutputWavWriter::Append(const std::uint8_t* bytes, std::size_t size) {
-  if (!result_.ok || finished_ || size == 0) return;
+  if (!result_.ok || completed_ || size == 0) return;
   if (bytes == nullptr) {
     Fail("no sample bytes were given");
     return;
@@ -68,9 +58,9 @@ void OutputWavWriter::Append(const std::uint8_t* bytes, std::size_t size) {
   Put(bytes, size);
 }
 
-WriteResult OutputWavWriter::Finish() {
-  if (finished_) return result_;
-  finished_ = true;
+WriteResult OutputWavWriter::Complete() {
+  if (completed_) return result_;
+  completed_ = true;
   if (!result_.ok) return result_;
   if (appended_ != dataSize_) {
     Fail("only " + std::to_string(appended_) + " of " + std::to_string(dataSize_) +
@@ -78,29 +68,31 @@ WriteResult OutputWavWriter::Finish() {
     return result_;
   }
   if (!Flush()) return result_;
-  if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) {
-    FailWithSystemError(error);
-    return result_;
-  }
-  if (const platform::SystemError error = platform::CloseFile(std::exchange(file_, platform::kNoFile));
-      error != 0) {
-    FailWithSystemError(error);
-    return result_;
-  }
-  platform::SystemError error = 0;
-  if (!RenameUnfinishedOutput(unfinishedSlot_, finalName_, error)) {
-    if (error != 0) FailWithSystemError(error);
-    else Fail("the program is being stopped");
-    return result_;
-  }
-  unfinishedSlot_ = -1;
+  if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) FailWithSystemError(error);
   return result_;
+}
+
+WriteResult OutputWavWriter::PutInPlace() {
+  if (!completed_) Complete();
+  if (!result_.ok || placed_) return result_;
+  if (const platform::SystemError error = PutUnfinishedOutputInPlace(unfinishedSlot_, finalName_); error != 0) {
+    FailWithSystemError(error);
+    return result_;
+  }
+  placed_ = true;
+  unfinishedSlot_ = -1;
+  file_ = platform::kNoFile;
+  return result_;
+}
+
+WriteResult OutputWavWriter::Finish() {
+  Complete();
+  return PutInPlace();
 }
 
 void OutputWavWriter::Fail(const std::string& why) {
   if (!result_.ok) return;
   result_ = WriteResult{false, "Could not write " + finalName_ + ": " + why};
-  if (file_ != platform::kNoFile) platform::CloseFile(std::exchange(file_, platform::kNoFile));
   RemoveTemporaryFile();
 }
 
@@ -135,8 +127,17 @@ bool OutputWavWriter::Flush() {
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {
+  file_ = platform::kNoFile;
   if (unfinishedSlot_ < 0) return;
   DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
+}
+
+std::string ReplaceableOutputProblem(const std::string& fileName) {
+  const platform::ReplaceCheck check = platform::CheckReplaceable(fileName);
+  if (check.verdict == platform::Replaceable::Yes) return {};
+  if (check.verdict == platform::Replaceable::Protected) return fileName + " is write-protected";
+  if (check.verdict == platform::Replaceable::Folder) return fileName + " is a folder";
+  return "Could not write " + fileName + ": " + platform::ErrorText(check.error);
 }
 
 WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,

@@ -25,13 +25,15 @@ struct WriteResult {
   std::string reason;
 };
 
-// Streams one output file: a temporary file beside the final name gets the
-// header and then the sample bytes in any number of pieces; Finish flushes it
-// to disk and renames it over the final name. Until then an existing file of
-// that name is untouched; on any failure the temporary file is removed.
-// The writer puts the header in itself: Append takes sample bytes only, and
-// Finish fails unless exactly the data size was appended. After a failure,
-// Append does nothing and Finish reports the first failure.
+// Streams one output file: a file that has no name yet, or a temporary one
+// beside the final name, gets the header and then the sample bytes in any
+// number of pieces; Complete flushes it to disk, PutInPlace gives it the
+// final name (Finish does both). Until then an existing file of that name is
+// untouched; a replaced file's permission bits carry over to the new one. On
+// any failure, or when the writer goes without being put in place, the new
+// file is removed. The writer puts the header in itself: Append takes sample
+// bytes only, and Complete fails unless exactly the data size was appended.
+// After a failure, Append does nothing and the rest report the first failure.
 class OutputWavWriter {
  public:
   // channelCount and the output rate go into the header; frameCount fixes its
@@ -44,6 +46,10 @@ class OutputWavWriter {
   OutputWavWriter& operator=(const OutputWavWriter&) = delete;
 
   void Append(const std::uint8_t* bytes, std::size_t size);
+  // The whole file on disk, still under no name of its own.
+  WriteResult Complete();
+  // The complete file under its final name.
+  WriteResult PutInPlace();
   WriteResult Finish();
 
   // The sample bytes the header promises (6 a frame for stereo).
@@ -60,15 +66,20 @@ class OutputWavWriter {
 
   std::string finalName_;
   int unfinishedSlot_ = -1;  // the temporary file, in the list the clean-up on interruption reads
-  platform::FileHandle file_ = platform::kNoFile;
+  platform::FileHandle file_ = platform::kNoFile;              // belongs to the list of unfinished outputs
   std::uint64_t dataSize_ = 0;
   std::uint64_t appended_ = 0;
-  bool finished_ = false;
+  bool completed_ = false;
+  bool placed_ = false;
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t bufferCapacity_ = 0;
   std::size_t buffered_ = 0;
   WriteResult result_;
 };
+
+// Empty when an existing file of this name may be replaced; else what stops
+// it (the user protected it, a folder has the name), as a message.
+std::string ReplaceableOutputProblem(const std::string& fileName);
 
 // The whole file in one call: header, then the packed block (6 bytes a frame).
 WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,

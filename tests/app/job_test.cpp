@@ -135,19 +135,70 @@ TEST(Job, AnEmptyRecordingStillGivesBothFiles) {
 }
 
 // A directory where the unfiltered file should go makes its write fail even
-// for root; the user is told, the filtered file is still made, and the job
-// reports the failure.
-TEST(Job, AnOutputThatCannotBeWrittenIsReportedAndTheOtherStillWritten) {
+// for root. The two outputs go in place together, so the job stops before
+// any work: the user is told, and the old filtered file stays as it was.
+TEST(Job, AnOutputThatCannotBeReplacedStopsTheJobAndTheOldPairStays) {
   test::ScratchFolder folder;
   const Recording recording = WriteRecording(folder, "take2.wav", MusicLikeSamples(10, 3));
   ASSERT_EQ(mkdir(folder.Path("take2 QLW unfiltered.wav").c_str(), 0755), 0);
+  const Bytes old = {'o', 'l', 'd'};
+  folder.Write("take2 QLW filtered.wav", old);
   Told told;
   EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(kSuppliedFilter)));
   ASSERT_EQ(told.messages.size(), 1u);
-  EXPECT_NE(told.messages[0].find("take2 QLW unfiltered.wav"), std::string::npos) << told.messages[0];
-  EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")).size(), 44u + 6 * (40 + 214));
+  EXPECT_EQ(told.messages[0],
+            " " + folder.Path("take2 QLW unfiltered.wav") + " is a folder: nothing was written  ");
+  EXPECT_EQ(test::ReadWholeFile(folder.Path("take2 QLW filtered.wav")), old);
   EXPECT_EQ(folder.Entries(),
             (std::vector<std::string>{"take2 QLW filtered.wav", "take2 QLW unfiltered.wav", "take2.wav"}));
+}
+
+std::string Repeated(const std::string& field, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += field;
+  return text;
+}
+
+// A coefficient file that is plainly not what was meant is read exactly as
+// before, but the user is told what and where before the filtered pass, and
+// the job goes on to write both files.
+TEST(Job, ACoefficientFilePlainlyNotAsMeantIsToldInOneLineAndTheJobGoesOn) {
+  const std::string supplied = [] {
+    const Bytes bytes = test::ReadWholeFile(kSuppliedFilter);
+    return std::string(bytes.begin(), bytes.end());
+  }();
+  std::string lineFeeds = supplied;
+  std::erase(lineFeeds, '\r');
+  std::string infinite = Repeated("0.001\r\n", 16) + "1e999\r\n" + Repeated("0.001\r\n", 198);
+  const struct {
+    const char* what;
+    std::string text;
+    std::string told;  // after the file's name; empty: nothing to tell
+  } cases[] = {
+      {"the supplied file", supplied, ""},
+      {"line feeds alone", lineFeeds, " uses LF line ends: only 1 of 215 numbers was read  "},
+      {"two numbers", "0.5,0.25\r\n", " holds only 2 of 215 numbers: the rest are taken as 0  "},
+      {"an empty file", "", " holds only 0 of 215 numbers: the rest are taken as 0  "},
+      {"a byte order mark", "\xEF\xBB\xBF" + supplied, " starts with a UTF-8 byte order mark: number 1 reads as 0  "},
+      {"a tap past the largest double", infinite, ": tap 17 is not a finite number: the filtered file clips  "},
+      {"all zero", Repeated("0\r\n", 215), ": all 215 taps are 0: the filtered file holds dither only  "},
+  };
+  const std::vector<std::int16_t> samples = MusicLikeSamples(200, 4);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScratchFolder folder;
+    const Recording recording = WriteRecording(folder, "in.wav", samples);
+    const std::string filter = folder.Write("recfilt.dat", Bytes(c.text.begin(), c.text.end()));
+    Told told;
+    ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(filter)));
+    if (c.told.empty()) {
+      EXPECT_TRUE(told.messages.empty());
+    } else {
+      EXPECT_EQ(told.messages, std::vector<std::string>{" " + filter + c.told});
+    }
+    const test::ReferenceOutputs reference = test::RunReferenceChain(samples, ParseFilterTaps(c.text));
+    EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("in QLW filtered.wav"))) == reference.filtered);
+  }
 }
 
 }  // namespace

@@ -55,6 +55,28 @@ TEST(Console, ShowsBackslashesAndControlCharactersAsCharacters) {
   EXPECT_EQ(console.CursorColumn(), 9);
 }
 
+// As on a terminal, a wide character written over in either half is gone
+// whole, also under another wide one.
+TEST(Console, KeepsNoHalfOfAWideCharacter) {
+  const Utf8Locale utf8;
+  struct Case {
+    int column;
+    std::string printed, shown;  // shown from column 10
+  };
+  for (const Case& c : {Case{10, "x", "x 音"}, Case{11, "x", " x音"}, Case{11, "声", " 声 "}}) {
+    SCOPED_TRACE(c.shown);
+    MemoryBackend terminal;
+    Console console(terminal);
+    console.ClearScreen();
+    console.MoveCursor(5, 10);
+    console.PrintText("音音");
+    console.MoveCursor(5, c.column);
+    console.PrintText(c.printed);
+    EXPECT_EQ(terminal.Row(5).substr(9, c.shown.size()), c.shown);
+    EXPECT_EQ(console.RowText(5), terminal.Row(5));
+  }
+}
+
 TEST(Console, KeepsACoordinateOutsideTheScreen) {
   MemoryBackend terminal;
   Console console(terminal);

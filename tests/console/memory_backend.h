@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <clocale>
 #include <deque>
 #include <optional>
 #include <string>
 
+#include "console/cell_width.h"
 #include "console/console.h"
 #include "console/utf8.h"
 
@@ -48,9 +50,16 @@ class MemoryBackend final : public ConsoleBackend {
   void PressCharacter(char32_t ch) { keys.push_back(Key{Key::Kind::Character, ch}); }
   void Pause() { keys.push_back(std::nullopt); }
 
+  // A wide character once, with the marks over each character.
   std::string Row(int row) const {
     std::string out;
-    for (const Cell& cell : cells[row - 1]) AppendUtf8(out, cell.ch);
+    for (const Cell& cell : cells[row - 1]) {
+      if (cell.ch == kRightHalf) continue;
+      AppendUtf8(out, cell.ch);
+      for (char32_t mark : cell.marks) {
+        if (mark != 0) AppendUtf8(out, mark);
+      }
+    }
     return out;
   }
 
@@ -65,9 +74,28 @@ class MemoryBackend final : public ConsoleBackend {
 
 // A row's text padded with blanks to the full width.
 inline std::string FullRow(std::string text) {
-  const std::size_t length = DecodeUtf8(text).size();
-  if (length < Console::kColumns) text.append(Console::kColumns - length, ' ');
+  std::size_t cells = 0;
+  for (char32_t ch : DecodeUtf8(text)) cells += static_cast<std::size_t>(CellWidth(ch));
+  if (cells < Console::kColumns) text.append(Console::kColumns - cells, ' ');
   return text;
 }
+
+// The C library's character tables for UTF-8, as the program has them, for
+// as long as the object lives; the test's own locale comes back after. (On
+// Windows the widths come from tables of the program's own, whatever the
+// locale, and the C library there has no C.UTF-8.)
+class Utf8Locale {
+ public:
+  Utf8Locale() : before_(std::setlocale(LC_CTYPE, nullptr)) {
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    EXPECT_EQ(CellWidth(U'\u4E2D'), 2) << "no character tables for UTF-8 (the C.UTF-8 locale)";
+  }
+  ~Utf8Locale() { std::setlocale(LC_CTYPE, before_.c_str()); }
+  Utf8Locale(const Utf8Locale&) = delete;
+  Utf8Locale& operator=(const Utf8Locale&) = delete;
+
+ private:
+  std::string before_;
+};
 
 }  // namespace quenlow::console

@@ -118,6 +118,32 @@ TEST(MessageBox, WrapsATextWiderThanTheScreen) {
   EXPECT_NE(joined.find("word19"), std::string::npos);
 }
 
+// A message naming a file of wide characters and marks keeps its frame
+// square, wrapped or not.
+TEST(MessageBox, MeasuresTextInCells) {
+  const Utf8Locale utf8;
+  for (const std::string& text : {std::string(" 音声 de\u0301cor.wav cannot be written  "),
+                                  std::string(40, 'x') + " " + std::string(60, 'x') + " 音声音声音声音声"}) {
+    SCOPED_TRACE(text);
+    PeekingBackend terminal;
+    Console console(terminal);
+    console.ClearScreen();
+    terminal.inner.Press(Key::Kind::Enter);
+    ShowMessageBox(console, text, " ERROR");
+    int top = 0, right = 0;
+    for (int r = 1; r <= Console::kRows && top == 0; ++r) {
+      for (int c = 1; c <= Console::kColumns; ++c) {
+        if (terminal.cellsWhileUp[r - 1][c - 1].ch == U'\u2510') top = r, right = c;
+      }
+    }
+    ASSERT_GT(top, 0);
+    int bottom = top + 1;
+    while (bottom < Console::kRows && terminal.cellsWhileUp[bottom - 1][right - 1].ch == U'\u2502') ++bottom;
+    EXPECT_EQ(terminal.cellsWhileUp[bottom - 1][right - 1].ch, U'\u2518');
+    EXPECT_GE(bottom - top, 5);
+  }
+}
+
 TEST(ConsoleTools, DressTheWindowThroughTheActiveConsole) {
   MemoryBackend terminal;
   Console console(terminal);

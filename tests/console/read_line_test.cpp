@@ -111,7 +111,8 @@ TEST(ReadLine, IgnoresTheCharacterPastTheLimit) {
   EXPECT_EQ(text, std::string(kMaxLineLength, 'k'));
 }
 
-TEST(ReadLine, KeepsUtf8CharactersOneCellEach) {
+TEST(ReadLine, EchoesUtf8CharactersInTheCellsTheyTake) {
+  const Utf8Locale utf8;
   Prompt p;
   p.terminal.Type("Straße/声音.wav");
   p.terminal.Press(Key::Kind::Backspace);
@@ -120,7 +121,10 @@ TEST(ReadLine, KeepsUtf8CharactersOneCellEach) {
   EXPECT_EQ(p.Read(), "Straße/声音.wav");
   EXPECT_EQ(p.console.CellAt(8, 36).ch, U'ß');
   EXPECT_EQ(p.console.CellAt(8, 39).ch, U'声');
-  EXPECT_EQ(p.console.CellAt(8, 44).ch, U'v');
+  EXPECT_EQ(p.console.CellAt(8, 40).ch, kRightHalf);
+  EXPECT_EQ(p.console.CellAt(8, 41).ch, U'音');
+  EXPECT_EQ(p.console.CellAt(8, 46).ch, U'v');
+  EXPECT_EQ(p.terminal.Row(8), FullRow(std::string(31, ' ') + "Straße/声音.wav"));
 
   // The limit counts characters, not bytes.
   Prompt wide;
@@ -129,6 +133,32 @@ TEST(ReadLine, KeepsUtf8CharactersOneCellEach) {
   wide.terminal.Type(many);
   wide.terminal.Press(Key::Kind::Enter);
   EXPECT_EQ(wide.Read().size(), 2 * kMaxLineLength);
+}
+
+// What Backspace takes back, from the name and from the screen: one
+// character as seen. A mark with nothing before it stands on a blank of its
+// own, never on the prompt's.
+TEST(ReadLine, BackspaceTakesBackOneCharacterAsSeen) {
+  const Utf8Locale utf8;
+  struct Case {
+    std::string typed, name;
+    std::string shown;  // from column 31
+  };
+  const Case cases[] = {
+      {"ae\u0301\u0302", "a", " a "},  // a letter with two marks
+      {"a音", "a", " a  "},              // both cells of a wide character
+      {"\u0301", "", "   "},            // a mark alone, with its blank
+      {"\u0301x\u0302", "\u0301", "  \u0301 "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    Prompt p;
+    p.terminal.Type(c.typed);
+    p.terminal.Press(Key::Kind::Backspace);
+    p.terminal.Press(Key::Kind::Enter);
+    EXPECT_EQ(p.Read(), c.name);
+    EXPECT_EQ(p.terminal.Row(8).substr(30, c.shown.size()), c.shown);
+  }
 }
 
 TEST(ReadLine, GivesTheCursorBackAsItWas) {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "dsp/filter_taps.h"
-#include "filter_response.h"
+#include "dsp/filter_response.h"
 
 namespace quenlow {
 namespace {

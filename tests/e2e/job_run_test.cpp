@@ -76,8 +76,9 @@ class JobRun : public ::testing::Test {
   // Types the name, waits for the completion rows and checks the screen on
   // the way. Leaves the program waiting for its closing key.
   // `boxes`: a piece of the text of each message box expected on the way,
-  // in order; each is closed with Enter once it shows.
-  void RunUpToTheKeyWait(const std::string& name, const std::vector<std::string>& boxes = {}) {
+  // in order; each is closed with Enter once it has been up for `reading`.
+  void RunUpToTheKeyWait(const std::string& name, const std::vector<std::string>& boxes = {},
+                         std::chrono::milliseconds reading = 0ms) {
     ASSERT_TRUE(session.Start(dir.Path())) << "cannot start";
     ASSERT_TRUE(session.WaitForText(8, "   Wave file to process?")) << session.Screen();
     session.Type(name);
@@ -89,10 +90,19 @@ class JobRun : public ::testing::Test {
         const std::string screen = session.Screen();
         return screen.find("ERROR") != std::string::npos && screen.find(box) != std::string::npos;
       })) << session.Screen();
+      session.Pump(reading);
       session.Press(Key::Enter);
       ASSERT_TRUE(session.WaitUntil([&] { return session.Screen().find("ERROR") == std::string::npos; }));
     }
     ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 60s)) << session.Screen();
+  }
+
+  // The figure of "Job finished in".
+  double ElapsedShown() {
+    const std::string finished = session.Row(26);
+    const std::string lead = "   Job finished in ";
+    if (finished.rfind(lead, 0) != 0) return -1;
+    return std::stod(finished.substr(lead.size()));
   }
 
   void ExpectCompletionRows() {
@@ -143,6 +153,19 @@ TEST_F(JobRun, AFullRunWritesBothFilesRingsAndEndsOnAKey) {
   }
 }
 
+// With both files written, Ctrl+C at the closing request is one more key that
+// ends the program, with the terminal given back.
+TEST_F(JobRun, CtrlCAtTheClosingRequestEndsLikeAnyKey) {
+  ASSERT_TRUE(WriteFile(dir / "c.wav", Wav(FixedSamples(100))));
+  RunUpToTheKeyWait("c.wav");
+  session.SendRaw("\x03");
+  EXPECT_EQ(session.WaitForExit(), 0);
+  EXPECT_FALSE(session.OnAlternateScreen());
+  EXPECT_TRUE(session.CursorVisible());
+  EXPECT_TRUE(FileExistsAt(dir / "c QLW unfiltered.wav"));
+  EXPECT_TRUE(FileExistsAt(dir / "c QLW filtered.wav"));
+}
+
 TEST_F(JobRun, AKeyPressedWhileWorkingEndsTheWaitAtOnce) {
   ASSERT_TRUE(WriteFile(dir / "k.wav", Wav(FixedSamples(20000))));
   ASSERT_TRUE(session.Start(dir.Path()));
@@ -166,12 +189,14 @@ TEST_F(JobRun, AnEmptyRecordingStillRunsEveryStage) {
 }
 
 // The user's own recfilt.dat in the current folder wins over the supplied one.
+// Holding a single number, it is used as it stands, but the user is told
+// before the filtered pass that the other 214 taps are 0.
 TEST_F(JobRun, ACoefficientFileInTheCurrentFolderIsUsed) {
   const std::vector<std::int16_t> samples = FixedSamples(50);
   ASSERT_TRUE(WriteFile(dir / "own.wav", Wav(samples)));
   std::string identity = "1\r\n";
   ASSERT_TRUE(WriteFile(dir / "recfilt.dat", Bytes(identity.begin(), identity.end())));
-  RunUpToTheKeyWait("own.wav");
+  RunUpToTheKeyWait("own.wav", {"recfilt.dat holds only 1 of 215 numbers: the rest are taken as 0"});
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 0);
   const Bytes filtered = ReadAll(dir / "own QLW filtered.wav");
@@ -180,15 +205,18 @@ TEST_F(JobRun, ACoefficientFileInTheCurrentFolderIsUsed) {
 }
 
 // A copy of the program with no coefficient file anywhere: the user is told
-// before the filtered file is made, which then holds the dither alone.
+// before the filtered file is made, which then holds the dither alone. The
+// time the box stayed up is not counted as the job's.
 TEST_F(JobRun, WithNoCoefficientFileAnywhereTheUserIsToldAndGetsDitherAlone) {
   const TempDir program;
   std::filesystem::create_directories(program / "bin");
   std::filesystem::copy_file(QUENLOW_BINARY, program / "bin/quenlow");
   session.SetProgram(program / "bin/quenlow");
   ASSERT_TRUE(WriteFile(dir / "bare.wav", Wav(FixedSamples(30))));
-  RunUpToTheKeyWait("bare.wav", {"recfilt.dat not found: the filtered file will hold dither only"});
+  RunUpToTheKeyWait("bare.wav", {"recfilt.dat not found: the filtered file will hold dither only"}, 1500ms);
   EXPECT_EQ(session.BellCount(), 2);  // the box's, then the completion's
+  const double elapsed = ElapsedShown();
+  EXPECT_TRUE(elapsed >= 0 && elapsed < 1) << session.Row(26);
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 0);
   const Bytes filtered = ReadAll(dir / "bare QLW filtered.wav");
@@ -206,6 +234,7 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   ASSERT_TRUE(FileExistsAt(installed)) << "the install fixture did not run";
   ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/quenlow/recfilt.dat"));
   ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/man/man1/quenlow.1"));
+  ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/doc/quenlow/README.md"));
   session.SetProgram(installed);
   const std::vector<std::int16_t> samples = FixedSamples(60);
   ASSERT_TRUE(WriteFile(dir / "inst.wav", Wav(samples)));
@@ -217,15 +246,33 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
 }
 
+// A header that promises 2 GB in a file of 100 frames (a recording cut
+// short, or still being copied): the length shown is what the file holds,
+// and that is what is processed.
+TEST_F(JobRun, AHeaderPromisingMoreThanTheFileHoldsShowsAndProcessesTheFramesHeld) {
+  const std::vector<std::int16_t> samples = FixedSamples(100);
+  Bytes file = Wav(samples);
+  file.push_back(0x55);  // half a sample more
+  for (int i = 0; i < 4; ++i) file[40 + i] = static_cast<std::uint8_t>(0x7FFFFFF0u >> (8 * i));
+  ASSERT_TRUE(WriteFile(dir / "cut.wav", file));
+  RunUpToTheKeyWait("cut.wav");
+  EXPECT_NE(session.Row(15).find(" 100 samples"), std::string::npos) << session.Screen();
+  session.Press(Key::Enter);
+  EXPECT_EQ(session.WaitForExit(), 0);
+  const test::ReferenceOutputs reference = test::RunReferenceChain(samples, Taps(kSuppliedFilter));
+  const Bytes filtered = ReadAll(dir / "cut QLW filtered.wav");
+  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+}
+
 // An output that cannot be written is told in the box, and the exit status
-// says so; the other output is still made.
+// says so; the two outputs go together, so the other is not made either.
 TEST_F(JobRun, AnOutputThatCannotBeWrittenIsToldAndEndsWithStatus1) {
   ASSERT_TRUE(WriteFile(dir / "blocked.wav", Wav(FixedSamples(10))));
   std::filesystem::create_directory(dir / "blocked QLW unfiltered.wav");
-  RunUpToTheKeyWait("blocked.wav", {"blocked QLW unfiltered.wav"});
+  RunUpToTheKeyWait("blocked.wav", {"blocked QLW unfiltered.wav is a folder: nothing was written"});
   session.Press(Key::Enter);
   EXPECT_EQ(session.WaitForExit(), 1);
-  EXPECT_TRUE(FileExistsAt(dir / "blocked QLW filtered.wav"));
+  EXPECT_FALSE(FileExistsAt(dir / "blocked QLW filtered.wav"));
 }
 
 }  // namespace
@@ -243,10 +290,17 @@ TEST_F(JobRun, EndedDuringTheWorkItLeavesNoTemporaryFiles) {
   session.Type("long.wav");
   session.Press(Key::Enter);
   ASSERT_TRUE(session.WaitForText(20, "   Working...")) << session.Screen();
-  // Ctrl+C as soon as an output is being written.
+  // Ctrl+C as soon as an output is being written: a file with no name yet
+  // open in the program ("#<inode> (deleted)" in the folder), or a hidden
+  // temporary one where the file system has no unnamed files.
   auto writing = [&] {
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
       if (entry.path().filename().string()[0] == '.') return true;
+    }
+    std::error_code ignored;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(session.Pid()) + "/fd", ignored)) {
+      const std::string target = std::filesystem::read_symlink(fd.path(), ignored).string();
+      if (target.rfind(dir.Path() + "/#", 0) == 0) return true;
     }
     return false;
   };
@@ -259,7 +313,7 @@ TEST_F(JobRun, EndedDuringTheWorkItLeavesNoTemporaryFiles) {
   EXPECT_TRUE(session.CursorVisible());
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
     const std::string name = entry.path().filename().string();
-    EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+    EXPECT_EQ(name, "long.wav") << "left behind: " << name;
   }
 }
 

@@ -24,6 +24,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// What libvterm keeps in the cell under the right half of a wide character.
+constexpr std::uint32_t kWideRightHalf = 0xFFFFFFFF;
 
 int PaletteIndex(const VTermColor& color, bool foreground) {
   if (foreground ? VTERM_COLOR_IS_DEFAULT_FG(&color) : VTERM_COLOR_IS_DEFAULT_BG(&color)) return -1;
@@ -174,10 +176,25 @@ std::string PtySession::Text(int row, int column, int length) const {
   for (int c = column; c < column + length && c <= columns_; ++c) {
     VTermScreenCell cell{};
     vterm_screen_get_cell(screen_, VTermPos{row - 1, c - 1}, &cell);
-    if (cell.width == 0) continue;  // the right half of a wide character
+    if (cell.width == 0 || cell.chars[0] == kWideRightHalf) continue;
     console::AppendUtf8(out, cell.chars[0] == 0 ? ' ' : cell.chars[0]);
+    for (int i = 1; i < VTERM_MAX_CHARS_PER_CELL && cell.chars[i] != 0; ++i) {
+      console::AppendUtf8(out, cell.chars[i]);
+    }
   }
   return out;
+}
+
+bool PtySession::WideAt(int row, int column) const {
+  VTermScreenCell cell{};
+  vterm_screen_get_cell(screen_, VTermPos{row - 1, column - 1}, &cell);
+  return cell.width == 2;
+}
+
+std::pair<int, int> PtySession::Cursor() const {
+  VTermPos position{};
+  vterm_state_get_cursorpos(vterm_obtain_state(vterm_), &position);
+  return {position.row + 1, position.col + 1};
 }
 
 std::string PtySession::Row(int row) const { return Text(row, 1, columns_); }

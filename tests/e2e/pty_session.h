@@ -68,8 +68,14 @@ class PtySession {
   // Takes in whatever the program has written in this time.
   void Pump(std::chrono::milliseconds duration);
 
-  std::string Row(int row) const;          // UTF-8, trailing blanks kept
+  // UTF-8, trailing blanks kept; a wide character counts once, with the
+  // combining marks over it.
+  std::string Row(int row) const;
   std::string Text(int row, int column, int length) const;
+  // Whether the cell holds the left half of a two-cell character.
+  bool WideAt(int row, int column) const;
+  // The cursor's place, row and column from 1.
+  std::pair<int, int> Cursor() const;
   Colors CellColors(int row, int column) const;
   std::string Screen() const;              // all rows, for failure messages
   int BellCount() const { return bells_; }
@@ -78,6 +84,8 @@ class PtySession {
   // shows: after a proper exit, false and true.
   bool OnAlternateScreen() const { return alternateScreen_; }
   bool CursorVisible() const { return cursorVisible_; }
+  // The program's process id while it runs; -1 before Start.
+  int Pid() const { return pid_; }
 
   // The exit status, 128 + signal number for a signal; nothing on timeout.
   std::optional<int> WaitForExit(std::chrono::milliseconds timeout = 5s);

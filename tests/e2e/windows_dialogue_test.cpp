@@ -208,28 +208,40 @@ TEST_F(WindowsDialogue, AJobWritesTheSameBytesAsOnLinuxAndEndsOnAKey) {
   EXPECT_FALSE(TemporaryFileIn(dir));
 }
 
-// An output that cannot be put in place (a folder has its name) is told in
-// the box with the system's own words; the other output is still made and
-// the exit status says 1.
-TEST_F(WindowsDialogue, AnOutputThatCannotBeWrittenIsToldWithTheSystemsMessage) {
-  ASSERT_TRUE(WriteFile(dir / "blocked.wav", FixedRecording(10)));
-  std::filesystem::create_directory(dir / "blocked QLW unfiltered.wav");
-  StartAtPrompt();
-  Submit("blocked.wav");
-  ASSERT_TRUE(session.WaitUntil([&] {
-    const std::string screen = session.Screen();
-    return screen.find("ERROR") != std::string::npos && screen.find("Could not write blocked QLW") != std::string::npos;
-  }, 30s)) << session.Screen();
-  const std::string box = session.Screen();
-  const std::size_t reason = box.find("unfiltered.wav: ");
-  ASSERT_NE(reason, std::string::npos) << box;
-  EXPECT_NE(box[reason + 16], ' ') << "no system message: " << box;
-  session.Press(Key::Enter);
-  ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 30s)) << session.Screen();
-  session.Press(Key::Enter);
-  EXPECT_EQ(session.WaitForExit(10s), 1);
-  EXPECT_TRUE(FileExistsAt(dir / "blocked QLW filtered.wav"));
-  EXPECT_FALSE(TemporaryFileIn(dir));
+// An output that may not be replaced, a folder or a read-only file of its
+// name, stops the job before any work: the box names it, nothing is
+// written, and the exit status says 1.
+TEST_F(WindowsDialogue, AnOutputThatMayNotBeReplacedStopsTheJob) {
+  struct Case {
+    std::string input, blocked, problem;
+  };
+  for (const Case& c : {Case{"a.wav", "a QLW unfiltered.wav", " is a folder"},
+                        Case{"b.wav", "b QLW filtered.wav", " is write-protected"}}) {
+    TempDir folder;
+    PtySession run;
+    run.SetProgram(kWineRun, {WindowsProgram()});
+    ASSERT_TRUE(WriteFile(folder / c.input, FixedRecording(10)));
+    if (c.problem == " is a folder") {
+      std::filesystem::create_directory(folder / c.blocked);
+    } else {
+      ASSERT_TRUE(WriteFile(folder / c.blocked, {1, 2, 3}));
+      std::filesystem::permissions(folder / c.blocked, std::filesystem::perms::owner_read);
+    }
+    ASSERT_TRUE(run.Start(folder.Path()));
+    ASSERT_TRUE(run.WaitForText(8, kPrompt, kStartTimeout)) << run.Screen();
+    run.Type(c.input);
+    run.Press(Key::Enter);
+    const std::string message = c.blocked + c.problem + ": nothing was written";
+    ASSERT_TRUE(run.WaitUntil([&] { return run.Screen().find(message) != std::string::npos; }, 30s))
+        << run.Screen();
+    run.Press(Key::Enter);
+    ASSERT_TRUE(run.WaitForText(27, "   press any key to quit", 30s)) << run.Screen();
+    run.Press(Key::Enter);
+    EXPECT_EQ(run.WaitForExit(10s), 1) << c.blocked;
+    const std::string other = c.problem == " is a folder" ? "a QLW filtered.wav" : "b QLW unfiltered.wav";
+    EXPECT_FALSE(FileExistsAt(folder / other)) << other;
+    EXPECT_FALSE(TemporaryFileIn(folder));
+  }
 }
 
 // Ctrl+C in the middle of the work ends the program at once, through the

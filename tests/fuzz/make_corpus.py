@@ -47,6 +47,16 @@ WAV = {
                   chunk(b"fmt ", fmt()), chunk(b"data", b"", size=0xFFFFFFFF)],
                  riff_id=b"RF64", size=0xFFFFFFFF),
     "truncated": riff([chunk(b"fmt ", fmt())])[:30],
+    "rf64_ds64_short": riff([chunk(b"ds64", struct.pack("<QQQI", 100, 12, 3, 0)),
+                             chunk(b"fmt ", fmt()), chunk(b"data", samples(6), size=0xFFFFFFFF),
+                             chunk(b"LIST", b"INFO")], riff_id=b"RF64", size=0xFFFFFFFF),
+    "extensible_pcm": riff([chunk(b"fmt ", fmt(tag=0xFFFE, extra=struct.pack("<HI", 16, 3)
+                                               + bytes.fromhex("0100000000001000800000aa00389b71"))),
+                            chunk(b"data", samples(2))]),
+    "many_chunks": riff([chunk(b"fmt ", fmt())] + [chunk(b"JUNK", b"\0\0")] * 600 + [chunk(b"data", samples(1))]),
+    "chunk_overrun": riff([chunk(b"fmt ", fmt()), chunk(b"LIST", b"x" * 8, size=0x1000)]),
+    "list_after_data": riff([chunk(b"fmt ", fmt()), chunk(b"data", samples(3)), chunk(b"LIST", b"INFOabcd")]),
+    "canonical_short_fmt": riff([chunk(b"fmt ", fmt(), size=14), chunk(b"data", samples(2))]),
     "lower_case_wave": riff([chunk(b"fmt ", fmt()), chunk(b"data", samples(1))], form=b"wave"),
 }
 
@@ -59,6 +69,9 @@ TAPS = {
                 b"1.7976931348623157e308,4.9e-324,2.4703282292062327e-324\r\n",
     "odd_separators": b" \t1.0\n2.0,,, 3,4e,5e+,6d2,7E-1x,.5,-.5,+,-,.,1..2\r\r\n8\x1a9\r\n",
     "lf_only": b"1.0\n2.0\n3.0\n",
+    "byte_order_mark": b"\xef\xbb\xbf0.5\r\n0.25\r\n",
+    "non_finite": b"1e999,-1e999,1e400\r\n0\r\n",
+    "all_zero": b"0\r\n" * 215,
 }
 
 

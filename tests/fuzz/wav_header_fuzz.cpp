@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes to the WAV header check, as if they were the start of
-// a file the user typed: it must never read outside the buffer, overflow, or
-// accept a header it then cannot size. The last eight bytes also serve as a
+// a file the user typed: chunk walk, RF64 ds64 sizes, extensible formats and
+// the canonical fallback. It must never read outside the buffer, overflow,
+// or accept a header it then cannot size. The last eight bytes also serve as a
 // file length, so that lengths unrelated to the buffer are tried too.
 #include <cstddef>
 #include <cstdint>
@@ -37,10 +38,11 @@ void CheckAccepted(const quenlow::WavHeaderResult& result) {
 
   const std::int64_t frames = SampleFrameCount(info);
   Require(frames >= 0);
-  // Never more frames than the stored size or the file itself can hold.
-  const std::uint64_t bound =
-      info.dataSize >= 0x80000000u ? info.fileSize / 4 + 1 : std::uint64_t{info.dataSize} / 4 + 1;
-  Require(static_cast<std::uint64_t>(frames) <= bound);
+  // Never more frames than the stored size (rounded) or whole frames than
+  // the file holds from the first sample on.
+  const std::uint64_t held = info.fileSize > info.dataOffset ? info.fileSize - info.dataOffset : 0;
+  Require(static_cast<std::uint64_t>(frames) <= info.dataSize / 4 + 1);
+  Require(static_cast<std::uint64_t>(frames) <= held / 4);
   Require(DurationSeconds(info, frames) >= 0.0);
 
   // The output headers for that many frames must be computable too.

@@ -285,15 +285,74 @@ TEST(WavWriter, RefusesToCommitAFileWithTheWrongNumberOfSampleBytes) {
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
 }
 
+// The two ways of making an output: a file with no name until it is
+// complete, and a hidden temporary file where the file system has none.
+struct OutputKind {
+  const char* what;
+  bool unnamed;
+  std::size_t entriesWhileWriting;  // beside the old file
+};
+constexpr OutputKind kOutputKinds[] = {{"unnamed file", true, 0}, {"named temporary file", false, 1}};
+
+struct UnnamedOutputsAllowed {
+  explicit UnnamedOutputsAllowed(bool allowed) { AllowUnnamedOutputs(allowed); }
+  ~UnnamedOutputsAllowed() { AllowUnnamedOutputs(true); }
+};
+
 TEST(WavWriter, RemovesAnUnfinishedTemporaryFile) {
-  ScratchFolder folder;
-  {
-    OutputWavWriter writer(folder.Path("out.wav"), 2, 176400, 1);
-    const Bytes block = PackedBlock(1);
-    writer.Append(block.data(), block.size());
-    EXPECT_EQ(folder.Entries().size(), 1u);
+  for (const OutputKind& kind : kOutputKinds) {
+    SCOPED_TRACE(kind.what);
+    const UnnamedOutputsAllowed allowed(kind.unnamed);
+    ScratchFolder folder;
+    {
+      OutputWavWriter writer(folder.Path("out.wav"), 2, 176400, 1);
+      const Bytes block = PackedBlock(1);
+      writer.Append(block.data(), block.size());
+      EXPECT_TRUE(writer.Complete().ok);
+      EXPECT_EQ(folder.Entries().size(), kind.entriesWhileWriting);
+    }
+    EXPECT_TRUE(folder.Entries().empty());
   }
-  EXPECT_TRUE(folder.Entries().empty());
+}
+
+// A complete output replaces the old file in one step, and the old file's
+// permission bits carry over: a user who made it read-only for others, or
+// private, finds it so again. A new file gets the usual mode.
+TEST(WavWriter, AReplacedFileKeepsItsPermissionBitsAndOnlyTheNewFileRemains) {
+  const Bytes block = PackedBlock(5);
+  const mode_t previous = umask(022);
+  for (const OutputKind& kind : kOutputKinds) {
+    const UnnamedOutputsAllowed allowed(kind.unnamed);
+    for (const mode_t old : {0600, 0640, 0444, 0664, 0755}) {
+      SCOPED_TRACE(std::string(kind.what) + ", old mode " + std::to_string(old));
+      ScratchFolder folder;
+      const std::string path = folder.Write("out.wav", Bytes(100, 1));
+      ASSERT_EQ(chmod(path.c_str(), old), 0);
+      ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 5, block.data()).ok);
+      struct stat status {};
+      ASSERT_EQ(stat(path.c_str(), &status), 0);
+      EXPECT_EQ(status.st_mode & 07777, old);
+      EXPECT_EQ(ReadWholeFile(path).size(), 44u + 30);
+      EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
+    }
+    ScratchFolder folder;
+    ASSERT_TRUE(WriteOutputWav(folder.Path("new.wav"), 2, 44100, 5, block.data()).ok);
+    struct stat status {};
+    ASSERT_EQ(stat(folder.Path("new.wav").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0644u) << kind.what;
+  }
+  umask(previous);
+}
+
+TEST(WavWriter, NamesWhatStopsAnOutputFromBeingReplaced) {
+  ScratchFolder folder;
+  folder.Write("plain.wav", Bytes{1});
+  std::filesystem::create_directory(folder.Path("folder.wav"));
+  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("absent.wav")), "");
+  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("plain.wav")), "");
+  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("folder.wav")), folder.Path("folder.wav") + " is a folder");
+  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("plain.wav/x.wav")),
+            "Could not write " + folder.Path("plain.wav/x.wav") + ": Not a directory");
 }
 
 }  // namespace
@@ -305,22 +364,29 @@ namespace {
 // What a signal handler calls when the program is ended mid-write: the
 // temporary file goes, the final name is never touched.
 TEST(WavWriter, RemovesTheTemporaryFilesOfUnfinishedOutputsOnRequest) {
-  test::ScratchFolder folder;
-  const test::Bytes old = {'o', 'l', 'd'};
-  folder.Write("out.wav", old);
-  {
-    OutputWavWriter first(folder.Path("out.wav"), 2, 176400, 10);
-    OutputWavWriter second(folder.Path("other.wav"), 2, 176400, 10);
-    ASSERT_EQ(folder.Entries().size(), 3u) << "two temporary files beside out.wav";
+  for (const OutputKind& kind : kOutputKinds) {
+    SCOPED_TRACE(kind.what);
+    const UnnamedOutputsAllowed allowed(kind.unnamed);
+    test::ScratchFolder folder;
+    const test::Bytes old = {'o', 'l', 'd'};
+    folder.Write("out.wav", old);
+    {
+      OutputWavWriter first(folder.Path("out.wav"), 2, 176400, 0);
+      OutputWavWriter second(folder.Path("other.wav"), 2, 176400, 10);
+      ASSERT_TRUE(first.Complete().ok);
+      ASSERT_EQ(folder.Entries().size(), 1 + 2 * kind.entriesWhileWriting);
+      RemoveUnfinishedOutputs();
+      EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
+      // Once removed, a complete output is never put in place either.
+      EXPECT_FALSE(first.PutInPlace().ok);
+    }
+    EXPECT_EQ(test::ReadWholeFile(folder.Path("out.wav")), old);
+    // A finished file is forgotten: removing the unfinished ones leaves it.
+    OutputWavWriter done(folder.Path("done.wav"), 2, 176400, 0);
+    ASSERT_TRUE(done.Finish().ok);
     RemoveUnfinishedOutputs();
-    EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
+    EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"done.wav", "out.wav"}));
   }
-  EXPECT_EQ(test::ReadWholeFile(folder.Path("out.wav")), old);
-  // A finished file is forgotten: removing the unfinished ones leaves it.
-  OutputWavWriter done(folder.Path("done.wav"), 2, 176400, 0);
-  ASSERT_TRUE(done.Finish().ok);
-  RemoveUnfinishedOutputs();
-  EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"done.wav", "out.wav"}));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "dsp/filter_taps.h"
+
 namespace quenlow {
 
 inline constexpr const char* kFilterFileName = "recfilt.dat";
@@ -18,5 +20,12 @@ std::vector<std::string> FilterFileCandidates();
 
 // The first candidate that exists, if any.
 std::optional<std::string> FindFilterFile();
+
+// One line for the user when the coefficient file at `path` is plainly not
+// what was meant: too few numbers (line feeds without carriage returns run
+// lines together), a tap that is not a finite number, all taps 0, or a
+// leading byte order mark that hides the first number. Empty when none of
+// these holds; the first that holds, in that order, is named.
+std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const FilterTapsReport& report);
 
 }  // namespace quenlow
