@@ -105,6 +105,10 @@ TEST(PlatformFiles, TellsFilesFromFoldersAndMissingNames) {
   EXPECT_FALSE(PathExists(folder / "missing.wav"));
   EXPECT_FALSE(FileOpens(""));
 
+  EXPECT_EQ(CheckReplaceable(folder / "empty.wav").verdict, Replaceable::Yes);
+  EXPECT_EQ(CheckReplaceable(folder / "missing.wav").verdict, Replaceable::Yes);
+  EXPECT_EQ(CheckReplaceable(folder / "sub").verdict, Replaceable::Folder);
+
   const OpenedFile missing = OpenForReading(folder / "missing.wav");
   EXPECT_EQ(missing.handle, kNoFile);
   EXPECT_FALSE(ErrorText(missing.error).empty());
