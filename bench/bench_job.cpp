@@ -1,27 +1,31 @@
 // Times the job the program runs, and what it is measured against.
 //   quenlow_bench job <input.wav> <recfilt.dat>
 //       runs the job on the input (outputs beside it); prints its seconds,
-//       the input's frame count and the peak resident size; then both passes
-//       again into memory alone: their seconds and the number of values the
-//       filtered pass recomputed exactly
-//   quenlow_bench floor <first.wav> <second.wav> <folder>
-//       writes the two files' bytes again from memory into the folder, as the
-//       job's writer does (flushed to disk before the rename); prints seconds
+//       its processor seconds, the input's frame count and the peak
+//       resident size
+//   quenlow_bench chain <input.wav> <recfilt.dat>
+//       both passes into memory alone, the input held whole: their seconds
+//       and the number of values the filtered pass recomputed exactly
+//   quenlow_bench read <input.wav>
+//       reads the input once, piece by piece as each pass of the job does;
+//       prints seconds
 //   quenlow_bench reference <input.wav> <recfilt.dat> <frames>
 //       runs the whole-array reference chain on the input's first frames;
 //       prints seconds per input frame
 // Each prints "key value" lines for the script to read.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/job.h"
+#include "app/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/fast_filter_kernel.h"
 #include "dsp/filtered_pass.h"
@@ -30,8 +34,8 @@
 #include "dsp/reconstruction_filter.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_reader.h"
-#include "wav/wav_writer.h"
 
 namespace {
 
@@ -49,6 +53,14 @@ long PeakResidentBytes() {
     if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) * 1024;
   }
   return -1;
+}
+
+// Processor time of this process so far, all threads, user and system.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
 struct Input {
@@ -76,11 +88,16 @@ int RunJob(const std::string& inputPath, const std::string& tapsPath) {
   const double seconds = SecondsSince(start);
   const long peak = PeakResidentBytes();
   if (!ok) return 1;
-  std::printf("job_seconds %.3f\ninput_frames %lld\npeak_rss_bytes %ld\n", seconds,
+  std::printf("job_seconds %.3f\ncpu_seconds %.3f\ninput_frames %lld\npeak_rss_bytes %ld\n", seconds, CpuSeconds(),
               static_cast<long long>(input->frames), peak);
+  return 0;
+}
 
-  // Both passes again, into memory only: the chain's own time without the
-  // files, and the recomputations (the job keeps no statistics).
+// Both passes into memory only: the chain's own time without the files, and
+// the recomputations (the job keeps no statistics).
+int RunChain(const std::string& inputPath, const std::string& tapsPath) {
+  const std::optional<Input> input = OpenInput(inputPath);
+  if (!input) return 1;
   const std::optional<std::vector<std::int16_t>> samples =
       quenlow::ReadSampleBlock(inputPath, input->info, input->frames);
   const std::optional<quenlow::FilterTaps> taps = quenlow::LoadFilterTaps(tapsPath);
@@ -104,34 +121,19 @@ int RunJob(const std::string& inputPath, const std::string& tapsPath) {
   return 0;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWhole(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
-  return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-int RunFloor(const std::string& first, const std::string& second, const std::string& folder) {
-  std::vector<std::vector<std::uint8_t>> files;
-  for (const std::string& path : {first, second}) {
-    std::optional<std::vector<std::uint8_t>> bytes = ReadWhole(path);
-    if (!bytes || bytes->size() < 44) {
-      std::fprintf(stderr, "%s: cannot read\n", path.c_str());
-      return 1;
-    }
-    files.push_back(std::move(*bytes));
-  }
+// One read of the whole input in the pieces a pass reads it in: what the
+// job's second read costs.
+int RunRead(const std::string& inputPath) {
+  const std::optional<Input> input = OpenInput(inputPath);
+  if (!input) return 1;
   const Clock::time_point start = Clock::now();
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    const std::vector<std::uint8_t>& bytes = files[i];
-    const std::int64_t frames = static_cast<std::int64_t>(bytes.size() - 44) / quenlow::kPackedFrameBytes;
-    quenlow::OutputWavWriter writer(folder + "/floor" + std::to_string(i) + ".wav", 2, 176400, frames);
-    constexpr std::size_t kPiece = std::size_t{1} << 20;
-    for (std::size_t at = 44; at < bytes.size(); at += kPiece) {
-      writer.Append(bytes.data() + at, std::min(kPiece, bytes.size() - at));
-    }
-    if (!writer.Finish().ok) return 1;
+  quenlow::RecordingReader reader(inputPath, input->info, input->frames);
+  constexpr std::int64_t kFrames = quenlow::kPieceFrames / quenlow::OversamplingRatio;
+  std::vector<std::int16_t> window(2 * kFrames);
+  for (std::int64_t first = 0; first < input->frames; first += kFrames) {
+    if (!reader.Read(first, std::min(kFrames, input->frames - first), window.data())) return 1;
   }
-  std::printf("floor_seconds %.3f\n", SecondsSince(start));
+  std::printf("read_seconds %.4f\n", SecondsSince(start));
   return 0;
 }
 
@@ -162,12 +164,14 @@ int RunReference(const std::string& inputPath, const std::string& tapsPath, std:
 int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "job" && argc == 4) return RunJob(argv[2], argv[3]);
-  if (command == "floor" && argc == 5) return RunFloor(argv[2], argv[3], argv[4]);
+  if (command == "chain" && argc == 4) return RunChain(argv[2], argv[3]);
+  if (command == "read" && argc == 3) return RunRead(argv[2]);
   if (command == "reference" && argc == 5) return RunReference(argv[2], argv[3], std::stoll(argv[4]));
   std::fprintf(stderr,
                "usage: %s job <input.wav> <recfilt.dat>\n"
-               "       %s floor <first.wav> <second.wav> <folder>\n"
+               "       %s chain <input.wav> <recfilt.dat>\n"
+               "       %s read <input.wav>\n"
                "       %s reference <input.wav> <recfilt.dat> <frames>\n",
-               argv[0], argv[0], argv[0]);
+               argv[0], argv[0], argv[0], argv[0]);
   return 2;
 }

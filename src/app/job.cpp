@@ -13,22 +13,11 @@
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "wav/recording_reader.h"
 #include "wav/wav_writer.h"
 
 namespace quenlow {
 namespace {
-
-// Starts `work` on a thread of its own, or, when no thread can be had, runs
-// it here and now. Returns the thread to join, if one was started.
-template <typename Work>
-std::optional<std::jthread> StartOrRun(Work work) {
-  try {
-    return std::jthread(work);
-  } catch (const std::system_error&) {
-    work();
-    return std::nullopt;
-  }
-}
 
 const std::string kNotEnoughMemory = " Not enough memory for this recording  ";
 
@@ -53,9 +42,45 @@ ObtainedTaps ObtainTaps(const JobOptions& options) {
   return {*taps, FilterFileWarning(*path, *taps, report)};
 }
 
+// One pass into its writer: each piece first reads the input frames it
+// needs (with the filter's history before them) into a window of the
+// recording, so memory stays the same however long the recording is.
+template <typename Pass>
+PassOutcome StreamInputPass(OutputWavWriter& writer, RecordingReader& reader, Pass& pass, bool filtered,
+                            std::int64_t inputFrames) {
+  std::vector<std::int16_t> window(2 * static_cast<std::size_t>(kPieceFrames / OversamplingRatio + 1 +
+                                                                kFilterHistoryFrames));
+  const std::int64_t outputFrames = filtered ? FilteredFrameCount(inputFrames) : UnfilteredFrameCount(inputFrames);
+  return StreamPass(writer, outputFrames, [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
+    const FrameSpan span = PieceInputFrames(filtered, inputFrames, first, count);
+    if (!reader.Read(span.first, span.count, window.data())) return false;
+    pass.SetInput(SignalInput{window.data(), inputFrames, span.first});
+    pass.Produce(first, count, out);
+    return true;
+  });
+}
+
+// Starts `work` on a thread of its own, or, when no thread can be had, runs
+// it here and now. Returns the thread, which joins when it goes.
+template <typename Work>
+std::optional<std::jthread> StartOrRun(Work work) {
+  try {
+    return std::jthread(work);
+  } catch (const std::system_error&) {
+    work();
+    return std::nullopt;
+  }
+}
+
 // The job proper. Resources can run out anywhere in it (memory, threads):
 // ProcessRecording turns that into a message, and the writers' destructors
 // remove their temporary files on the way out.
+//
+// The two passes run at once: the unfiltered one, cheap to compute, is
+// mostly its file's writing, which thus overlaps the filtered one's
+// computing. Each reads the recording for itself; both files are finished
+// only once the whole recording has been read twice and found unchanged, so
+// a recording changed under the job replaces no output.
 bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
                     const JobOptions& options) {
   const std::string unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
@@ -69,68 +94,53 @@ bool ProduceOutputs(const std::string& inputFileName, const WavFormatInfo& info,
     }
   }
 
-  std::string readFailure;
-  std::optional<std::vector<std::int16_t>> samples = ReadSampleBlock(inputFileName, info, frameCount, &readFailure);
-  if (!samples) {
-    Tell(options, " " + readFailure + "  ");
+  RecordingReader reader(inputFileName, info, frameCount);
+  if (!reader.Ok()) {
+    Tell(options, " " + reader.Failure() + "  ");
     return false;
   }
-  const SignalInput input{samples->data(), frameCount};
+  // The user hears of a missing or doubtful filter before either file is
+  // made.
+  const ObtainedTaps taps = ObtainTaps(options);
+  if (!taps.message.empty()) Tell(options, taps.message);
+
+  const SignalInput whole{nullptr, frameCount};
   const UniformSource jobStart;
   const std::int64_t outputRate = std::int64_t{info.sampleRate} * OversamplingRatio;
-
-  bool enoughMemory = true;
   OutputWavWriter unfilteredWriter(unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
-  {
-    UnfilteredPass pass(input, jobStart);
-    enoughMemory = StreamPass(unfilteredWriter, UnfilteredFrameCount(frameCount),
-                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                pass.Produce(first, count, out);
-                              });
-  }
-  if (!enoughMemory) {
-    Tell(options, kNotEnoughMemory);
-    return false;  // the writer removes its temporary file
-  }
-  // The unfiltered file goes to disk while the filtered one is computed; it
-  // gets its name only when the filtered one is complete too.
-  WriteResult unfiltered;
-  bool finishFailed = false;  // memory ran out on the finishing thread
-  std::optional<std::jthread> finishing = StartOrRun([&] {
-    try {
-      unfiltered = unfilteredWriter.Complete();
-    } catch (...) {
-      finishFailed = true;
-    }
-  });
-  bool unfilteredReported = false;
-  auto reportUnfiltered = [&] {
-    if (finishing) finishing->join();
-    finishing.reset();
-    if (finishFailed) unfiltered = WriteResult{false, "Not enough memory for this recording"};
-    finishFailed = false;
-    if (!unfiltered.ok && !unfilteredReported) Tell(options, " " + unfiltered.reason + "  ");
-    unfilteredReported = true;
-  };
-
-  const ObtainedTaps taps = ObtainTaps(options);
-  if (!taps.message.empty()) {
-    // The user hears of a missing or doubtful filter before the filtered
-    // file is made, and after anything that went wrong with the unfiltered one.
-    reportUnfiltered();
-    Tell(options, taps.message);
-  }
   OutputWavWriter filteredWriter(filteredName, 2, outputRate, FilteredFrameCount(frameCount));
+
+  PassOutcome unfilteredOutcome = PassOutcome::kStreamed;
+  PassOutcome filteredOutcome = PassOutcome::kStreamed;
   {
-    FilteredPass pass(input, taps.taps, FilteredPassStart(jobStart, frameCount));
-    enoughMemory = StreamPass(filteredWriter, FilteredFrameCount(frameCount),
-                              [&](std::int64_t first, std::int64_t count, std::uint8_t* out) {
-                                pass.Produce(first, count, out);
-                              });
+    std::optional<std::jthread> unfilteredThread = StartOrRun([&] {
+      try {
+        // One thread computes it easily as fast as its file is written.
+        UnfilteredPass pass(whole, jobStart, 1);
+        unfilteredOutcome = StreamInputPass(unfilteredWriter, reader, pass, false, frameCount);
+      } catch (...) {
+        unfilteredOutcome = PassOutcome::kNoMemory;
+      }
+    });
+    FilteredPass pass(whole, taps.taps, FilteredPassStart(jobStart, frameCount));
+    filteredOutcome = StreamInputPass(filteredWriter, reader, pass, true, frameCount);
   }
-  const WriteResult filtered =
-      enoughMemory ? filteredWriter.Complete() : WriteResult{false, "Not enough memory for this recording"};
-  reportUnfiltered();
+  // A file that could not be written is told of below, with the other's
+  // outcome; anything else ends the job here, and the writers remove their
+  // temporary files as they go.
+  auto cutShort = [](PassOutcome outcome) {
+    return outcome == PassOutcome::kNoMemory || outcome == PassOutcome::kStopped;
+  };
+  if (cutShort(unfilteredOutcome) || cutShort(filteredOutcome)) {
+    Tell(options, reader.Ok() ? kNotEnoughMemory : " " + reader.Failure() + "  ");
+    return false;
+  }
+
+  // The writers have had the disk write their bytes as they went, so what is
+  // left to wait for here is the last few megabytes.
+  const WriteResult unfiltered = unfilteredWriter.Complete();
+  const WriteResult filtered = filteredWriter.Complete();
+  if (!unfiltered.ok) Tell(options, " " + unfiltered.reason + "  ");
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
   // A failure leaves the old pair: the writers remove the new files.
   if (!unfiltered.ok || !filtered.ok) return false;

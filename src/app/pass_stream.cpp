@@ -16,17 +16,14 @@
 namespace quenlow {
 namespace {
 
-// Frames produced and handed to the writer at a time: large enough that the
-// per-piece work is negligible, small enough to keep memory flat.
-constexpr std::int64_t kPieceFrames = std::int64_t{1} << 17;
 // Pieces in flight between the producing thread and the writing one.
 constexpr std::int64_t kPiecesInFlight = 3;
 
 }  // namespace
 
-bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce) {
+PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce) {
   const std::int64_t pieces = (frames + kPieceFrames - 1) / kPieceFrames;
-  if (pieces == 0) return true;
+  if (pieces == 0) return PassOutcome::kStreamed;
   const std::size_t pieceBytes = static_cast<std::size_t>(std::min(frames, kPieceFrames)) * kPackedFrameBytes;
   std::vector<std::unique_ptr<std::uint8_t[]>> slots;
   for (std::int64_t i = 0; i < std::min(kPiecesInFlight, pieces); ++i) {
@@ -34,7 +31,7 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece
     if (!slot) break;
     slots.push_back(std::move(slot));
   }
-  if (slots.empty()) return false;
+  if (slots.empty()) return PassOutcome::kNoMemory;
   const auto inFlight = static_cast<std::int64_t>(slots.size());
   auto frameCount = [&](std::int64_t piece) { return std::min(kPieceFrames, frames - piece * kPieceFrames); };
   auto slot = [&](std::int64_t piece) { return slots[static_cast<std::size_t>(piece % inFlight)].get(); };
@@ -45,27 +42,33 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece
   std::int64_t written = 0;
   // A piece that fails (memory running out on the producing thread) ends the
   // pass: the failure is thrown again on this thread, after the producer
-  // has stopped.
+  // has stopped. So does a piece that cannot be produced.
   std::exception_ptr failure;
+  bool stopped = false;
+  // A file that cannot be written ends its pass too: nothing more is made
+  // for it.
+  bool writeFailed = false;
   auto produceAll = [&] {
     for (std::int64_t piece = 0; piece < pieces; ++piece) {
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return piece - written < inFlight || failure; });
-        if (failure) return;
+        changed.wait(lock, [&] { return piece - written < inFlight || failure || writeFailed; });
+        if (failure || writeFailed) return;
       }
+      bool made = false;
       try {
-        produce(piece * kPieceFrames, frameCount(piece), slot(piece));
+        made = produce(piece * kPieceFrames, frameCount(piece), slot(piece));
       } catch (...) {
         std::lock_guard<std::mutex> lock(mutex);
         failure = std::current_exception();
       }
       {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!failure) produced = piece + 1;
+        if (!made) stopped = true;
+        if (made && !failure) produced = piece + 1;
       }
       changed.notify_all();
-      if (failure) return;
+      if (!made || failure) return;
     }
   };
   std::optional<std::jthread> producer;
@@ -78,22 +81,25 @@ bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece
   for (std::int64_t piece = 0; piece < pieces; ++piece) {
     if (producer) {
       std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return produced > piece || failure; });
-      if (failure) break;
-    } else {
-      produce(piece * kPieceFrames, frameCount(piece), slot(piece));
+      changed.wait(lock, [&] { return produced > piece || failure || stopped; });
+      if (failure || stopped) break;
+    } else if (!produce(piece * kPieceFrames, frameCount(piece), slot(piece))) {
+      stopped = true;
+      break;
     }
     writer.Append(slot(piece), static_cast<std::size_t>(frameCount(piece)) * kPackedFrameBytes);
     {
       std::lock_guard<std::mutex> lock(mutex);
       written = piece + 1;
+      writeFailed = !writer.Ok();
     }
     changed.notify_all();
+    if (writeFailed) break;
   }
   if (producer) producer->join();
   if (failure) std::rethrow_exception(failure);
-  return true;
+  if (stopped) return PassOutcome::kStopped;
+  return writeFailed ? PassOutcome::kWriteFailed : PassOutcome::kStreamed;
 }
-
 
 }  // namespace quenlow

@@ -9,14 +9,24 @@
 
 namespace quenlow {
 
-// Fills `out` with frames [first, first + count) of the pass.
-using ProducePiece = std::function<void(std::int64_t first, std::int64_t count, std::uint8_t* out)>;
+// Fills `out` with frames [first, first + count) of the pass; false when it
+// cannot (its input could not be read), which stops the pass.
+using ProducePiece = std::function<bool(std::int64_t first, std::int64_t count, std::uint8_t* out)>;
 
-// A producing thread computes the next pieces while this thread hands the
-// finished ones to the writer, in order; without a thread to spare it
-// produces and writes by turns. False when not even one piece's memory can be
-// had. An exception thrown by `produce` (memory running out) is thrown again
-// here, once the producing thread has stopped.
-bool StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce);
+enum class PassOutcome {
+  kStreamed,     // every piece went to the writer
+  kWriteFailed,  // the writer failed, and the pass stopped there (the writer tells why)
+  kNoMemory,     // not even one piece's memory could be had
+  kStopped,      // a piece could not be produced
+};
+
+// Output frames produced at a time.
+inline constexpr std::int64_t kPieceFrames = std::int64_t{1} << 18;
+
+// A producing thread computes the next pieces, in order, while this thread
+// hands the finished ones to the writer; without a thread to spare it
+// produces and writes by turns. An exception thrown by `produce` (memory
+// running out) is thrown again here, once the producing thread has stopped.
+PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce);
 
 }  // namespace quenlow

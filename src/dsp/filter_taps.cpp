@@ -191,7 +191,8 @@ FilterTaps ReadFilterTaps(TapText& text, FilterTapsReport* report) {
     }
   }
   if (report != nullptr) NoteWhatFollows(text, fieldsRead == TapCount, *report);
-  text.CountLines(nullptr);  // the counter ends here; the text must not keep it
+  // The counter ends here; the text may outlive it.
+  text.CountLines(nullptr);
   return taps;
 }
 

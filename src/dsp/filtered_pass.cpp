@@ -183,7 +183,12 @@ void FilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_t*
 
 std::int32_t FilteredPass::ExactSample(int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2) {
   exactRecomputations_.fetch_add(1, std::memory_order_relaxed);
-  const double value = ExactFilteredValue(taps_, input_.interleaved + channel, input_.frames, 2, frame);
+  // Counted from the window's first frame: the window holds every frame the
+  // value reaches back to, so frame - 4 * from is past the filter's build-up
+  // and the same sequence of roundings follows.
+  const std::int64_t from = input_.firstFrame;
+  const double value =
+      ExactFilteredValue(taps_, input_.interleaved + channel, input_.frames - from, 2, frame - OversamplingRatio * from);
   return QuantiseFilteredValue(value, k1, k2);
 }
 
@@ -209,7 +214,7 @@ void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8
       for (int channel = 0; channel < 2; ++channel) {
         int loudest = 0;
         if (insideEnd > inside) {
-          const std::int16_t* from = input_.interleaved + 2 * (firstIndex + inside) + channel;
+          const std::int16_t* from = input_.At(firstIndex + inside) + channel;
           double* to = blockSamples + inside;
           for (int j = 0; j < insideEnd - inside; ++j) {
             const int sample = from[2 * j];

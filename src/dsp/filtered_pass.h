@@ -26,8 +26,12 @@ class FilteredPass {
   FilteredPass(const SignalInput& input, const FilterTaps& taps, UniformSource passStart, int threads = 0);
 
   // Frames [first, first + count) of the filtered output, packed into out.
-  // Pieces may be asked for in any order.
+  // Pieces may be asked for in any order; the input must hold the frames
+  // PieceInputFrames names for the piece.
   void Produce(std::int64_t first, std::int64_t count, std::uint8_t* out);
+
+  // Another window of the same recording, for the pieces that follow.
+  void SetInput(const SignalInput& input) { input_ = input; }
 
   // How many values had to be recomputed by the exact reference sequence.
   std::int64_t ExactRecomputations() const { return exactRecomputations_.load(); }

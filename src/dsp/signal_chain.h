@@ -15,14 +15,35 @@
 
 namespace quenlow {
 
-// The input as it lies in memory: N frames, left and right interleaved.
+// The input as it lies in memory, left and right interleaved: the whole
+// recording, or a window of it that starts at frame `firstFrame` and holds
+// the frames one piece of a pass reads (PieceInputFrames).
 struct SignalInput {
   const std::int16_t* interleaved = nullptr;
-  std::int64_t frames = 0;
+  std::int64_t frames = 0;      // N, the recording's length, whatever the window
+  std::int64_t firstFrame = 0;  // the frame whose left sample is interleaved[0]
+
+  // The left sample of frame `frame`, its right one just after it.
+  const std::int16_t* At(std::int64_t frame) const { return interleaved + 2 * (frame - firstFrame); }
 };
 
 inline constexpr int kDrawsPerFrame = 4;
 inline constexpr int kPackedFrameBytes = 6;
+
+// How many input frames before its own a filtered frame reaches back to: its
+// 215 taps span 214 held samples, which lie in at most 54 earlier frames.
+inline constexpr std::int64_t kFilterHistoryFrames = (TapCount - 1 + OversamplingRatio - 1) / OversamplingRatio;
+
+// A run of input frames.
+struct FrameSpan {
+  std::int64_t first = 0;
+  std::int64_t count = 0;
+};
+
+// The input frames that output frames [first, first + count) of a pass read,
+// within the recording's inputFrames: the frames they hold and, for the
+// filtered pass, the history before them.
+FrameSpan PieceInputFrames(bool filtered, std::int64_t inputFrames, std::int64_t first, std::int64_t count);
 
 inline std::int64_t UnfilteredFrameCount(std::int64_t inputFrames) {
   return inputFrames * OversamplingRatio;

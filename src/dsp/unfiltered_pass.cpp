@@ -27,12 +27,13 @@ inline std::int32_t QuantiseHeld(std::int32_t sample, std::uint32_t k1, std::uin
   return static_cast<std::int32_t>(static_cast<std::int64_t>(rounded) - static_cast<std::int64_t>(kBias >> 31));
 }
 
-// Frames [first, first + frames) from their draws, four a frame.
-__attribute__((always_inline)) inline void QuantiseHeldRunIn(const std::int16_t* interleaved, std::int64_t first,
+// `frames` frames from their draws, four a frame: the first is the held
+// copy number `phase` (0 to 3) of the input frame at `input`.
+__attribute__((always_inline)) inline void QuantiseHeldRunIn(const std::int16_t* input, std::int64_t phase,
                                                              std::int64_t frames, const std::uint32_t* draws,
                                                              std::uint8_t* out) {
   for (std::int64_t i = 0; i < frames; ++i) {
-    const std::int16_t* frame = interleaved + 2 * ((first + i) / OversamplingRatio);
+    const std::int16_t* frame = input + 2 * ((phase + i) / OversamplingRatio);
     const std::uint32_t* k = draws + i * kDrawsPerFrame;
     PackFrame24(QuantiseHeld(frame[0], k[0], k[1]), QuantiseHeld(frame[1], k[2], k[3]), out);
     out += kPackedFrameBytes;
@@ -40,26 +41,26 @@ __attribute__((always_inline)) inline void QuantiseHeldRunIn(const std::int16_t*
 }
 
 #if defined(__x86_64__)
-__attribute__((target("avx2"))) void QuantiseHeldRunAvx2(const std::int16_t* interleaved, std::int64_t first,
+__attribute__((target("avx2"))) void QuantiseHeldRunAvx2(const std::int16_t* input, std::int64_t phase,
                                                          std::int64_t frames, const std::uint32_t* draws,
                                                          std::uint8_t* out) {
-  QuantiseHeldRunIn(interleaved, first, frames, draws, out);
+  QuantiseHeldRunIn(input, phase, frames, draws, out);
 }
 #endif
 
 // Built for AVX2 and for plain x86-64, and chosen by the processor at run
 // time rather than by the loader (target_clones), which Windows executables
 // cannot do.
-void QuantiseHeldRun(const std::int16_t* interleaved, std::int64_t first, std::int64_t frames,
+void QuantiseHeldRun(const std::int16_t* input, std::int64_t phase, std::int64_t frames,
                      const std::uint32_t* draws, std::uint8_t* out) {
 #if defined(__x86_64__)
   static const bool avx2 = ProcessorHasAvx2();
   if (avx2) {
-    QuantiseHeldRunAvx2(interleaved, first, frames, draws, out);
+    QuantiseHeldRunAvx2(input, phase, frames, draws, out);
     return;
   }
 #endif
-  QuantiseHeldRunIn(interleaved, first, frames, draws, out);
+  QuantiseHeldRunIn(input, phase, frames, draws, out);
 }
 
 #if defined(__x86_64__)
@@ -77,14 +78,14 @@ __attribute__((target("avx2"))) inline __m128i QuantiseHeld4(__m256i offset, __m
   return _mm_sub_epi32(_mm256_castsi256_si128(low), _mm_set1_epi32(1 << 24));
 }
 
-// Frames [first, first + 16 * groups) (first a multiple of 4), their draws
-// following `source`, which is left after them.
-__attribute__((target("avx2"))) void QuantiseHeldGroupsAvx2(const std::int16_t* interleaved, std::int64_t first,
-                                                            int groups, UniformSource& source, std::uint8_t* out) {
+// The 16 * groups frames held from the input frames at `input` on, their
+// draws following `source`, which is left after them.
+__attribute__((target("avx2"))) void QuantiseHeldGroupsAvx2(const std::int16_t* input, int groups,
+                                                            UniformSource& source, std::uint8_t* out) {
   constexpr std::int64_t kScale = kGainNumerator << 15;
   constexpr std::int64_t kBias = std::int64_t{1} << 55;
   GroupDraws draws(source);
-  const std::int16_t* frame = interleaved + 2 * (first / OversamplingRatio);
+  const std::int16_t* frame = input;
   for (int g = 0; g < groups; ++g, frame += 2 * (kGroupFrames / OversamplingRatio)) {
     __m128i q[2][4];
     for (int c = 0; c < 2; ++c) {
@@ -131,7 +132,7 @@ void UnfilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uin
     const std::int64_t groups = (end - vectorFirst) / kGroupFrames;
     if (groups > 0) {
       out = QuantisePlain(first, vectorFirst, source, out);
-      QuantiseHeldGroupsAvx2(input_.interleaved, vectorFirst, static_cast<int>(groups), source, out);
+      QuantiseHeldGroupsAvx2(input_.At(vectorFirst / OversamplingRatio), static_cast<int>(groups), source, out);
       out += groups * kGroupFrames * kPackedFrameBytes;
       first = vectorFirst + groups * kGroupFrames;
     }
@@ -146,7 +147,7 @@ std::uint8_t* UnfilteredPass::QuantisePlain(std::int64_t first, std::int64_t end
   for (std::int64_t chunk = first; chunk < end; chunk += kChunkFrames) {
     const std::int64_t frames = std::min(kChunkFrames, end - chunk);
     FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), draws);
-    QuantiseHeldRun(input_.interleaved, chunk, frames, draws, out);
+    QuantiseHeldRun(input_.At(chunk / OversamplingRatio), chunk % OversamplingRatio, frames, draws, out);
     out += frames * kPackedFrameBytes;
   }
   return out;

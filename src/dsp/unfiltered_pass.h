@@ -16,8 +16,12 @@ class UnfilteredPass {
   UnfilteredPass(const SignalInput& input, UniformSource passStart, int threads = 0);
 
   // Frames [first, first + count) of the unfiltered output, packed into out:
-  // the same bytes as ProduceUnfilteredFrames.
+  // the same bytes as ProduceUnfilteredFrames. The input must hold the
+  // frames PieceInputFrames names for the piece.
   void Produce(std::int64_t first, std::int64_t count, std::uint8_t* out);
+
+  // Another window of the same recording, for the pieces that follow.
+  void SetInput(const SignalInput& input) { input_ = input; }
 
   // For tests of the plain loop where the vector one would run.
   void SetVectorLoopForTesting(bool on) { vectorLoop_ = on && VectorLoopAvailable(); }

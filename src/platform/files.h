@@ -47,6 +47,19 @@ OpenedFile OpenForReading(const std::string& name);
 // folder.
 std::optional<std::uint64_t> RegularFileSize(FileHandle file);
 
+// What tells a changed file: its length and when it was last written to
+// (nanoseconds, from whatever start the system counts). Nothing when the
+// system cannot say.
+struct FileState {
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;
+  bool operator==(const FileState&) const = default;
+};
+std::optional<FileState> StateOf(FileHandle file);
+
+// A hint that the file will be read from start to end.
+void WillReadInOrder(FileHandle file);
+
 // Reads up to `size` bytes from `offset`; returns how many were read before
 // the end of the file or an error.
 std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std::size_t size);
@@ -54,6 +67,19 @@ std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std
 // Writes all of `size` bytes at the file's current end; returns 0 or the
 // failure.
 SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t size);
+
+// Has the system start putting bytes [offset, offset + size) of the file on
+// disk now, without waiting for them: a file written in pieces then keeps
+// the disk busy while the next pieces are made, and the final flush has
+// little left to do. A hint: failures show at that flush.
+void StartWriteBack(FileHandle file, std::uint64_t offset, std::size_t size);
+
+// Waits until bytes [offset, offset + size) of the file are on disk and lets
+// the system forget its copy of them: outputs of many gigabytes then do not
+// push everything else out of memory, nor cost the time of reclaiming it.
+// A hint too: failures show at the final flush. (Windows manages its own
+// cache: there both hints do nothing.)
+void DropWritten(FileHandle file, std::uint64_t offset, std::uint64_t size);
 
 // Puts everything written so far on the disk.
 SystemError FlushToDisk(FileHandle file);

@@ -80,6 +80,15 @@ std::optional<std::uint64_t> RegularFileSize(FileHandle file) {
   return static_cast<std::uint64_t>(std::max<off_t>(status.st_size, 0));
 }
 
+std::optional<FileState> StateOf(FileHandle file) {
+  struct stat status {};
+  if (fstat(Descriptor(file), &status) != 0) return std::nullopt;
+  return FileState{status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0,
+                   std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+}
+
+void WillReadInOrder(FileHandle file) { (void)posix_fadvise(Descriptor(file), 0, 0, POSIX_FADV_SEQUENTIAL); }
+
 std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
@@ -108,6 +117,20 @@ SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t siz
     done += static_cast<std::size_t>(put);
   }
   return 0;
+}
+
+void StartWriteBack(FileHandle file, std::uint64_t offset, std::size_t size) {
+  // A size of 0 would mean "to the end of the file".
+  if (size == 0) return;
+  (void)sync_file_range(Descriptor(file), static_cast<off64_t>(offset), static_cast<off64_t>(size),
+                        SYNC_FILE_RANGE_WRITE);
+}
+
+void DropWritten(FileHandle file, std::uint64_t offset, std::uint64_t size) {
+  if (size == 0) return;
+  constexpr unsigned kWriteAndWait = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  (void)sync_file_range(Descriptor(file), static_cast<off64_t>(offset), static_cast<off64_t>(size), kWriteAndWait);
+  (void)posix_fadvise(Descriptor(file), static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_DONTNEED);
 }
 
 SystemError FlushToDisk(FileHandle file) { return fsync(Descriptor(file)) == 0 ? 0 : errno; }

@@ -89,6 +89,17 @@ std::optional<std::uint64_t> RegularFileSize(FileHandle file) {
   return (std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow;
 }
 
+std::optional<FileState> StateOf(FileHandle file) {
+  BY_HANDLE_FILE_INFORMATION information{};
+  if (!GetFileInformationByHandle(Handle(file), &information)) return std::nullopt;
+  const std::uint64_t written =
+      (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
+  return FileState{(std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow,
+                   static_cast<std::int64_t>(written) * 100};  // in 100-ns steps since 1601
+}
+
+void WillReadInOrder(FileHandle) {}
+
 std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
@@ -116,6 +127,10 @@ SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t siz
   }
   return 0;
 }
+
+void StartWriteBack(FileHandle, std::uint64_t, std::size_t) {}
+
+void DropWritten(FileHandle, std::uint64_t, std::uint64_t) {}
 
 SystemError FlushToDisk(FileHandle file) { return FlushFileBuffers(Handle(file)) ? 0 : LastError(); }
 

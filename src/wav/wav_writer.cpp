@@ -13,6 +13,8 @@ namespace quenlow {
 namespace {
 
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
+// How far behind the bytes just written the written ones are let go of.
+constexpr std::uint64_t kDropLag = std::uint64_t{32} << 20;
 constexpr std::int64_t kOversamplingRatio = 4;
 
 }  // namespace
@@ -113,17 +115,31 @@ void OutputWavWriter::Put(const std::uint8_t* bytes, std::size_t size) {
     buffered_ = size;
     return;
   }
-  if (const platform::SystemError error = platform::WriteAll(file_, bytes, size); error != 0) {
-    FailWithSystemError(error);
-  }
+  WriteOut(bytes, size);
 }
 
 bool OutputWavWriter::Flush() {
   if (!result_.ok) return false;
-  const platform::SystemError error = platform::WriteAll(file_, buffer_.get(), buffered_);
+  const bool written = WriteOut(buffer_.get(), buffered_);
   buffered_ = 0;
-  if (error != 0) FailWithSystemError(error);
-  return error == 0;
+  return written;
+}
+
+bool OutputWavWriter::WriteOut(const std::uint8_t* bytes, std::size_t size) {
+  if (const platform::SystemError error = platform::WriteAll(file_, bytes, size); error != 0) {
+    FailWithSystemError(error);
+    return false;
+  }
+  platform::StartWriteBack(file_, writtenOut_, size);
+  writtenOut_ += size;
+  // What the disk had time to take lets go of memory, some way behind what
+  // was just handed to it.
+  if (writtenOut_ > droppedOut_ + 2 * kDropLag) {
+    const std::uint64_t until = writtenOut_ - kDropLag;
+    platform::DropWritten(file_, droppedOut_, until - droppedOut_);
+    droppedOut_ = until;
+  }
+  return true;
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {

@@ -62,6 +62,7 @@ class OutputWavWriter {
   void FailWithSystemError(platform::SystemError error);
   void Put(const std::uint8_t* bytes, std::size_t size);
   bool Flush();
+  bool WriteOut(const std::uint8_t* bytes, std::size_t size);
   void RemoveTemporaryFile();
 
   std::string finalName_;
@@ -74,6 +75,8 @@ class OutputWavWriter {
   std::unique_ptr<std::uint8_t[]> buffer_;
   std::size_t bufferCapacity_ = 0;
   std::size_t buffered_ = 0;
+  std::uint64_t writtenOut_ = 0;  // bytes in the file so far
+  std::uint64_t droppedOut_ = 0;  // bytes on disk and let go of
   WriteResult result_;
 };
 

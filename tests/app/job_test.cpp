@@ -14,8 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "app/pass_stream.h"
 #include "dsp/filter_taps.h"
+#include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
+#include "dsp/unfiltered_pass.h"
 #include "support/boundary_case.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
@@ -76,6 +79,38 @@ TEST(Job, OutputsAreTheReferenceChainsBytesBehindTheirHeaders) {
   EXPECT_TRUE(DataOf(unfiltered) == reference.unfiltered);
   EXPECT_TRUE(DataOf(filtered) == reference.filtered);
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"take1 QLW filtered.wav", "take1 QLW unfiltered.wav", "take1.wav"}));
+}
+
+// A recording longer than one piece of each pass: the job reads it piece by
+// piece, each filtered piece with the 54 frames before it. The files must be
+// those of the passes run over the whole recording held in memory, and the
+// frames around the pieces' edge those of the reference arithmetic.
+TEST(Job, ARecordingOfSeveralPiecesGivesTheBytesOfTheWholeInMemory) {
+  constexpr std::int64_t kFrames = 70000;
+  constexpr std::int64_t kEdge = kPieceFrames;
+  static_assert(4 * kFrames > kEdge, "more than one piece");
+  test::ScratchFolder folder;
+  const std::vector<std::int16_t> samples = MusicLikeSamples(kFrames, 4);
+  const Recording recording = WriteRecording(folder, "long.wav", samples);
+  Told told;
+  ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(kSuppliedFilter)));
+  const Bytes unfiltered = DataOf(test::ReadWholeFile(folder.Path("long QLW unfiltered.wav")));
+  const Bytes filtered = DataOf(test::ReadWholeFile(folder.Path("long QLW filtered.wav")));
+
+  const SignalInput whole{samples.data(), kFrames};
+  const FilterTaps taps = SuppliedTaps();
+  const UniformSource filteredStart = FilteredPassStart(UniformSource{}, kFrames);
+  Bytes expected(static_cast<std::size_t>(UnfilteredFrameCount(kFrames)) * kPackedFrameBytes);
+  UnfilteredPass(whole, UniformSource{}).Produce(0, UnfilteredFrameCount(kFrames), expected.data());
+  EXPECT_TRUE(unfiltered == expected);
+  expected.resize(static_cast<std::size_t>(FilteredFrameCount(kFrames)) * kPackedFrameBytes);
+  FilteredPass(whole, taps, filteredStart).Produce(0, FilteredFrameCount(kFrames), expected.data());
+  EXPECT_TRUE(filtered == expected);
+
+  constexpr std::int64_t kAround = 300;
+  Bytes exact(2 * kAround * kPackedFrameBytes);
+  ProduceFilteredFramesExact(whole, taps, filteredStart, kEdge - kAround, 2 * kAround, exact.data());
+  EXPECT_TRUE(std::equal(exact.begin(), exact.end(), filtered.begin() + (kEdge - kAround) * kPackedFrameBytes));
 }
 
 // A coefficient file and a recording built so that one filtered value lies

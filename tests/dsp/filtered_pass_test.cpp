@@ -306,6 +306,61 @@ TEST(UnfilteredPass, MatchesTheReferenceQuantiserOnAnyThreadCount) {
   }
 }
 
+// The job streams its input: each piece of a pass is given a window holding
+// only the input frames PieceInputFrames names. Here every window is a copy
+// walled in by loud noise, so that a pass reading a frame outside it (the
+// filter's history at the window's start, above all) gives other bytes.
+// Cancelling and unusable taps send many or all values down the exact path.
+std::vector<std::uint8_t> PassThroughWindows(bool filtered, const Samples& samples, const FilterTaps& taps,
+                                             UniformSource start, std::int64_t pieceFrames) {
+  const std::int64_t inputFrames = static_cast<std::int64_t>(samples.size() / 2);
+  const std::int64_t frames = filtered ? FilteredFrameCount(inputFrames) : UnfilteredFrameCount(inputFrames);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(frames) * kPackedFrameBytes);
+  FilteredPass filteredPass({nullptr, inputFrames}, taps, start, 2);
+  UnfilteredPass unfilteredPass({nullptr, inputFrames}, start, 2);
+  constexpr std::int64_t kWall = 64;
+  for (std::int64_t first = 0; first < frames; first += pieceFrames) {
+    const std::int64_t count = std::min(pieceFrames, frames - first);
+    const FrameSpan span = PieceInputFrames(filtered, inputFrames, first, count);
+    Samples walled = FullScaleNoise(span.count + 2 * kWall, static_cast<std::uint32_t>(first));
+    std::copy_n(samples.begin() + 2 * span.first, 2 * span.count, walled.begin() + 2 * kWall);
+    const SignalInput window{walled.data() + 2 * kWall, inputFrames, span.first};
+    std::uint8_t* out = bytes.data() + first * kPackedFrameBytes;
+    if (filtered) {
+      filteredPass.SetInput(window);
+      filteredPass.Produce(first, count, out);
+    } else {
+      unfilteredPass.SetInput(window);
+      unfilteredPass.Produce(first, count, out);
+    }
+  }
+  return bytes;
+}
+
+TEST(Passes, PiecesGivenOnlyTheirOwnWindowOfTheInputMatchTheReference) {
+  FilterTaps unusable = LowPassTaps();
+  unusable[7] = std::numeric_limits<double>::quiet_NaN();
+  const std::vector<Case> cases = {
+      {"noise, low-pass", FullScaleNoise(2000, 51), LowPassTaps()},
+      {"square, cancelling taps", FullScaleSquare(2000, 300), CancellingTaps()},
+      {"noise, unusable taps", FullScaleNoise(300, 52), unusable},
+      {"shorter than the history", FullScaleNoise(30, 53), LowPassTaps()},
+  };
+  const UniformSource start = JumpAhead(UniformSource{}, 4321);
+  for (const Case& c : cases) {
+    const SignalInput whole{c.samples.data(), static_cast<std::int64_t>(c.samples.size() / 2)};
+    const std::vector<std::uint8_t> filtered = ExactPass(c.samples, c.taps, start);
+    std::vector<std::uint8_t> unfiltered(static_cast<std::size_t>(UnfilteredFrameCount(whole.frames)) * kPackedFrameBytes);
+    ProduceUnfilteredFrames(whole, start, 0, UnfilteredFrameCount(whole.frames), unfiltered.data());
+    for (const std::int64_t piece : {1, 17, 216, 1000, 4096}) {
+      EXPECT_EQ(FirstDifference(PassThroughWindows(true, c.samples, c.taps, start, piece), filtered), "")
+          << c.name << ", filtered pass in pieces of " << piece;
+      EXPECT_EQ(FirstDifference(PassThroughWindows(false, c.samples, c.taps, start, piece), unfiltered), "")
+          << c.name << ", unfiltered pass in pieces of " << piece;
+    }
+  }
+}
+
 // A pass start whose draws for `frame` and `channel` (its first and second)
 // sum to `drawSum`. Draw k is the high 31 bits of the new state s, and the
 // next state is a s + 1, so k1 + k2 = T fixes s mod 2^31 up to its low bit:

@@ -1,0 +1,90 @@
+#include "wav/recording_reader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "platform/files.h"
+
+namespace quenlow {
+
+namespace {
+
+constexpr std::uint64_t kFrameBytes = 4;
+// Each output takes 24 bytes an input frame: past 2^40 frames (nine months
+// at 44.1 kHz) an output passes 24 TiB, more than common file systems hold
+// in one file. Refusing such a header at once also keeps every byte count
+// far from the limits of the size arithmetic.
+constexpr std::int64_t kMaxFrames = std::int64_t{1} << 40;
+
+}  // namespace
+
+RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount)
+    : fileName_(fileName), dataOffset_(info.dataOffset), frameCount_(std::max<std::int64_t>(frameCount, 0)) {
+  if (frameCount > kMaxFrames) {
+    Fail(fileName + " is longer than any output file can hold");
+    return;
+  }
+  const platform::OpenedFile opened = platform::OpenForReading(fileName);
+  file_ = opened.handle;
+  if (file_ == platform::kNoFile) {
+    Fail(fileName + " cannot be read: " + platform::ErrorText(opened.error));
+    return;
+  }
+  const std::optional<platform::FileState> state = platform::StateOf(file_);
+  if (!state) {
+    Fail(fileName + " cannot be read");
+    return;
+  }
+  atOpen_ = *state;
+  // Both passes read the file from start to end.
+  platform::WillReadInOrder(file_);
+}
+
+RecordingReader::~RecordingReader() {
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
+}
+
+bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t* out) {
+  if (!Ok()) return false;
+  first = std::clamp<std::int64_t>(first, 0, frameCount_);
+  count = std::clamp<std::int64_t>(count, 0, frameCount_ - first);
+  const std::uint64_t offset = dataOffset_ + static_cast<std::uint64_t>(first) * kFrameBytes;
+  const std::uint64_t size = static_cast<std::uint64_t>(count) * kFrameBytes;
+  // Whatever lay beyond the file's end when it was opened is silence.
+  const std::uint64_t held = offset < atOpen_.size ? std::min(size, atOpen_.size - offset) : 0;
+  auto* bytes = reinterpret_cast<std::uint8_t*>(out);
+  const std::size_t got = platform::ReadAt(file_, offset, bytes, static_cast<std::size_t>(held));
+  std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
+  if (got != held || !Unchanged()) {
+    Fail(fileName_ + " changed while it was being read: the outputs were not written");
+    return false;
+  }
+  if constexpr (std::endian::native == std::endian::big) {
+    for (std::int64_t i = 0; i < 2 * count; ++i) {
+      const auto bits = static_cast<std::uint16_t>(out[i]);
+      out[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>((bits >> 8) | (bits << 8)));
+    }
+  }
+  return true;
+}
+
+bool RecordingReader::Ok() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failure_.empty();
+}
+
+std::string RecordingReader::Failure() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failure_;
+}
+
+void RecordingReader::Fail(std::string why) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failure_.empty()) failure_ = std::move(why);
+}
+
+bool RecordingReader::Unchanged() const { return platform::StateOf(file_) == atOpen_; }
+
+}  // namespace quenlow

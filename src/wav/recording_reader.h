@@ -1,0 +1,48 @@
+// The recording's samples, read piece by piece from one open file: each pass
+// of the job reads just the frames its next piece needs, so memory does not
+// grow with the recording's length.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/files.h"
+#include "wav/wav_reader.h"
+
+namespace quenlow {
+
+class RecordingReader {
+ public:
+  // Opens the file; the frames it holds now are the recording, the rest of
+  // the N frames being silence, as for any file shorter than its header says.
+  RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount);
+  ~RecordingReader();
+  RecordingReader(const RecordingReader&) = delete;
+  RecordingReader& operator=(const RecordingReader&) = delete;
+
+  // False, with the reason in Failure(), once the file could not be opened or
+  // has changed since: a pass that read other samples than the other pass
+  // would give outputs of two different recordings.
+  bool Ok() const;
+  std::string Failure() const;
+
+  // Frames [first, first + count) into out, left and right interleaved (2
+  // values a frame). False when the file is found changed (shorter, or
+  // written to) since it was opened. Both passes may read at once.
+  bool Read(std::int64_t first, std::int64_t count, std::int16_t* out);
+
+ private:
+  bool Unchanged() const;
+  void Fail(std::string why);
+
+  std::string fileName_;
+  platform::FileHandle file_ = platform::kNoFile;
+  std::uint64_t dataOffset_ = 0;
+  std::int64_t frameCount_ = 0;
+  platform::FileState atOpen_;
+  mutable std::mutex mutex_;
+  std::string failure_;
+};
+
+}  // namespace quenlow
