@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Quenlow need, if any
 # are missing. As root it runs apt-get; otherwise it prints the command to run.
-#   tools/install-deps.sh [build|test|bench|ci]
+#   tools/install-deps.sh [build|test|bench|ci|windows]
 set -euo pipefail
 what=${1:-test}
 
@@ -14,7 +14,10 @@ case "$what" in
   bench) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
   ci) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev
                  clang libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user) ;;
-  *) echo "usage: $0 [build|test|bench|ci]" >&2; exit 2 ;;
+  # The Windows cross build and Wine to run it; GoogleTest's sources for
+  # the cross-built tests.
+  windows) packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64) ;;
+  *) echo "usage: $0 [build|test|bench|ci|windows]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,6 +1,5 @@
 // Quenlow: asks for a 16-bit stereo WAV file and writes what a converter
 // without oversampling and without a reconstruction filter makes of it.
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -16,8 +15,6 @@ int main(int argc, char** argv) {
     std::puts("quenlow 1");
     return 0;
   }
-  // A file grown past the size limit must fail its write, not end the program.
-  std::signal(SIGXFSZ, SIG_IGN);
   // Ended by Ctrl+C or a closed terminal, the program leaves no half-written
   // output behind. This comes before any other thread is started.
   quenlow::WatchForInterruption();

@@ -1,13 +1,10 @@
 #include "app/prompt_cycle.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdio>
 
 #include "app/job_run.h"
 #include "console/screens.h"
+#include "platform/files.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
@@ -22,17 +19,7 @@ struct TerminalGuard {
 
 }  // namespace
 
-bool FileExists(const std::string& name) {
-  if (name.empty()) return false;
-  // Non-blocking, so that a pipe with no writer fails or passes at once
-  // instead of hanging the dialogue.
-  const int fd = ::open(name.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  struct stat status {};
-  const bool isDirectory = ::fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
-  ::close(fd);
-  return !isDirectory;
-}
+bool FileExists(const std::string& name) { return platform::FileOpens(name); }
 
 int RunPromptCycle() {
   std::string error;

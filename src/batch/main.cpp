@@ -10,12 +10,10 @@
 int main(int argc, char** argv) {
   const std::variant<quenlow::BatchOptions, int> parsed = quenlow::ParseBatchOptions(argc, argv);
   if (const int* status = std::get_if<int>(&parsed)) return *status;
-  // A file grown past the size limit must fail its write, not end the
-  // program; a reader of --json that goes away must not end it either, with
-  // a temporary file left behind.
-  std::signal(SIGXFSZ, SIG_IGN);
+  // A reader of --json that goes away must not end the program with a
+  // temporary file left behind.
   std::signal(SIGPIPE, SIG_IGN);
-  // Ctrl+C removes the temporary output of the file at hand. This comes
+  // Ctrl+C removes the temporary outputs of the file at hand. This comes
   // before any other thread is started.
   quenlow::WatchForInterruption();
   return quenlow::RunBatch(std::get<quenlow::BatchOptions>(parsed));

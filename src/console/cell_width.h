@@ -1,6 +1,8 @@
 // How many cells a character takes on the terminal, by the C library's
 // character tables for the current locale: the same answer curses and the
-// terminal itself go by.
+// terminal itself go by (cell_width_posix.cpp); on Windows by the console's
+// wide blocks and the system's table of combining marks
+// (cell_width_windows.cpp).
 #pragma once
 
 namespace quenlow::console {

@@ -59,6 +59,11 @@ class ConsoleBackend {
   // Window dressing; a terminal that cannot do it ignores it.
   virtual void SetTitle(std::string_view title) = 0;
   virtual void RequestSize(int rows, int columns) = 0;
+  // Only a console window has these: the icon by the system's identifier
+  // (the program's own icon stands for the standard application icon), and
+  // a window-menu entry removed by its command identifier.
+  virtual void SetIcon(int) {}
+  virtual void RemoveWindowMenuEntry(int) {}
 };
 
 }  // namespace quenlow::console

@@ -16,9 +16,13 @@ std::string ConsoleTitle(const char* title) {
   return {};
 }
 
-void ConsoleIcon(int) {}
+void ConsoleIcon(int iconId) {
+  if (Console* console = ActiveConsole()) console->Backend().SetIcon(iconId);
+}
 
-void DeleteWindowMenuItem(int) {}
+void DeleteWindowMenuItem(int item) {
+  if (Console* console = ActiveConsole()) console->Backend().RemoveWindowMenuEntry(item);
+}
 
 void Console80x(int rows) {
   if (Console* console = ActiveConsole(); console != nullptr && rows > 0) {

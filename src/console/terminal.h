@@ -1,4 +1,6 @@
-// The real terminal behind the console. Only terminal.cpp speaks curses.
+// The real terminal behind the console: curses on POSIX (terminal_posix.cpp,
+// the only file that speaks curses), the Win32 console on Windows
+// (terminal_windows.cpp).
 #pragma once
 
 #include <string>
@@ -12,8 +14,9 @@ namespace quenlow::console {
 // the terminal.
 ConsoleBackend* OpenTerminal(std::string& error);
 // Gives the terminal back for a program about to end at once (on Ctrl+C, a
-// hang-up or a termination request), from any thread, without curses: only
-// write and tcsetattr, with what was saved when the terminal was taken.
+// hang-up or a termination request), from any thread: on POSIX without
+// curses, only write and tcsetattr, with what was saved when the terminal
+// was taken.
 void GiveTerminalBackOnTheWayOut();
 // Gives the terminal back; safe to call when it was never taken.
 void CloseTerminal();

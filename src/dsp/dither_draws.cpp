@@ -1,5 +1,7 @@
 #include "dsp/dither_draws.h"
 
+#include "dsp/frame_group_avx2.h"
+
 namespace quenlow {
 namespace {
 
@@ -19,14 +21,8 @@ constexpr AffineStep LaneStep() {
   return step;
 }
 
-}  // namespace
-
-// The lanes' 32-bit multiplications vectorise well with AVX2; the plain
-// build of x86-64 lacks them, so both versions are built and chosen at load.
-#if defined(__x86_64__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void FillDraws(UniformSource& source, std::size_t count, std::uint32_t* out) {
+__attribute__((always_inline)) inline void FillDrawsIn(UniformSource& source, std::size_t count,
+                                                      std::uint32_t* out) {
   std::size_t i = 0;
   if (count >= 2 * kLanes) {
     constexpr AffineStep step = LaneStep();
@@ -43,6 +39,29 @@ void FillDraws(UniformSource& source, std::size_t count, std::uint32_t* out) {
     }
   }
   for (; i < count; ++i) out[i] = NextDraw(source);
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void FillDrawsAvx2(UniformSource& source, std::size_t count, std::uint32_t* out) {
+  FillDrawsIn(source, count, out);
+}
+#endif
+
+}  // namespace
+
+// The lanes' 32-bit multiplications vectorise well with AVX2; the plain
+// build of x86-64 lacks them, so both versions are built and the processor
+// decides. The check is made here rather than by the loader (target_clones),
+// which Windows executables cannot do.
+void FillDraws(UniformSource& source, std::size_t count, std::uint32_t* out) {
+#if defined(__x86_64__)
+  static const bool avx2 = ProcessorHasAvx2();
+  if (avx2) {
+    FillDrawsAvx2(source, count, out);
+    return;
+  }
+#endif
+  FillDrawsIn(source, count, out);
 }
 
 }  // namespace quenlow

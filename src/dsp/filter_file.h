@@ -12,9 +12,10 @@ namespace quenlow {
 inline constexpr const char* kFilterFileName = "recfilt.dat";
 
 // The places recfilt.dat is looked for, in order: the current folder (a
-// user's own filter wins), then the program's shared data folder found from
-// its own location (<prefix>/share/quenlow beside <prefix>/bin; the build
-// tree has the same shape).
+// user's own filter wins), then the folder the program's data was installed
+// to, found from the program's own location (<prefix>/share/quenlow beside
+// <prefix>/bin, and the build tree has the same shape; on Windows the .exe's
+// own folder).
 std::vector<std::string> FilterFileCandidates();
 
 // The first candidate that exists, if any.

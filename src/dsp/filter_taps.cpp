@@ -1,13 +1,9 @@
 #include "dsp/filter_taps.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <vector>
 
 #include "dsp/tap_number.h"
+#include "platform/files.h"
 
 namespace quenlow {
 namespace {
@@ -39,7 +35,7 @@ struct LineCounter {
 class TapText {
  public:
   explicit TapText(std::string_view text) : window_(text) {}
-  explicit TapText(int fd) : fd_(fd), chunk_(kChunkSize) {}
+  explicit TapText(platform::FileHandle file) : file_(file), chunk_(kChunkSize) {}
 
   int Peek() {
     if (position_ == window_.size() && !Refill()) return kEndOfText;
@@ -58,21 +54,21 @@ class TapText {
   // A read error ends the text like the end of the file does: the taps read
   // so far stand and the rest are 0.
   bool Refill() {
-    if (fd_ < 0) return false;
-    ssize_t got = 0;
-    do {
-      got = ::read(fd_, chunk_.data(), chunk_.size());
-    } while (got < 0 && errno == EINTR);
-    if (got <= 0) {
-      fd_ = -1;
+    if (file_ == platform::kNoFile) return false;
+    const std::size_t got =
+        platform::ReadAt(file_, offset_, reinterpret_cast<std::uint8_t*>(chunk_.data()), chunk_.size());
+    if (got == 0) {
+      file_ = platform::kNoFile;
       return false;
     }
-    window_ = std::string_view(chunk_.data(), static_cast<std::size_t>(got));
+    offset_ += got;
+    window_ = std::string_view(chunk_.data(), got);
     position_ = 0;
     return true;
   }
 
-  int fd_ = -1;
+  platform::FileHandle file_ = platform::kNoFile;
+  std::uint64_t offset_ = 0;
   std::vector<char> chunk_;
   std::string_view window_;
   std::size_t position_ = 0;
@@ -200,18 +196,18 @@ FilterTaps ReadFilterTaps(TapText& text, FilterTapsReport* report) {
   return taps;
 }
 
-class FileDescriptor {
+class OpenFile {
  public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
+  explicit OpenFile(platform::FileHandle file) : file_(file) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (file_ != platform::kNoFile) platform::CloseFile(file_);
   }
-  int get() const { return fd_; }
+  platform::FileHandle get() const { return file_; }
 
  private:
-  int fd_;
+  platform::FileHandle file_;
 };
 
 }  // namespace
@@ -230,22 +226,19 @@ double ConvertTapField(std::string_view field) {
 }
 
 std::optional<FilterTaps> LoadFilterTaps(const std::string& path, FilterTapsReport* report) {
-  // Non-blocking, so that a named pipe in place of the file cannot stall the
-  // open; it is then turned away as not a regular file.
-  const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-  if (file.get() < 0) return std::nullopt;
-  struct stat status {};
-  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+  // The open never waits, so that a named pipe in place of the file cannot
+  // stall it; it is then turned away as not a regular file.
+  const OpenFile file(platform::OpenForReading(path).handle);
+  if (file.get() == platform::kNoFile) return std::nullopt;
+  if (!platform::RegularFileSize(file.get())) return std::nullopt;
   TapText source(file.get());
   const FilterTaps taps = ReadFilterTaps(source, report);
   if (report != nullptr) {
     // Read again from the start, without moving through the text.
-    char start[3] = {};
-    ssize_t got = 0;
-    do {
-      got = ::pread(file.get(), start, sizeof start, 0);
-    } while (got < 0 && errno == EINTR);
-    report->byteOrderMark = got == sizeof start && std::string_view(start, sizeof start) == kByteOrderMark;
+    std::uint8_t start[3] = {};
+    const std::size_t got = platform::ReadAt(file.get(), 0, start, sizeof start);
+    report->byteOrderMark =
+        got == sizeof start && std::string_view(reinterpret_cast<const char*>(start), sizeof start) == kByteOrderMark;
   }
   return taps;
 }

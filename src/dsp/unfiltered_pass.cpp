@@ -29,17 +29,38 @@ inline std::int32_t QuantiseHeld(std::int32_t sample, std::uint32_t k1, std::uin
 
 // `frames` frames from their draws, four a frame: the first is the held
 // copy number `phase` (0 to 3) of the input frame at `input`.
-#if defined(__x86_64__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void QuantiseHeldRun(const std::int16_t* input, std::int64_t phase, std::int64_t frames,
-                     const std::uint32_t* draws, std::uint8_t* out) {
+__attribute__((always_inline)) inline void QuantiseHeldRunIn(const std::int16_t* input, std::int64_t phase,
+                                                             std::int64_t frames, const std::uint32_t* draws,
+                                                             std::uint8_t* out) {
   for (std::int64_t i = 0; i < frames; ++i) {
     const std::int16_t* frame = input + 2 * ((phase + i) / OversamplingRatio);
     const std::uint32_t* k = draws + i * kDrawsPerFrame;
     PackFrame24(QuantiseHeld(frame[0], k[0], k[1]), QuantiseHeld(frame[1], k[2], k[3]), out);
     out += kPackedFrameBytes;
   }
+}
+
+#if defined(__x86_64__)
+__attribute__((target("avx2"))) void QuantiseHeldRunAvx2(const std::int16_t* input, std::int64_t phase,
+                                                         std::int64_t frames, const std::uint32_t* draws,
+                                                         std::uint8_t* out) {
+  QuantiseHeldRunIn(input, phase, frames, draws, out);
+}
+#endif
+
+// Built for AVX2 and for plain x86-64, and chosen by the processor at run
+// time rather than by the loader (target_clones), which Windows executables
+// cannot do.
+void QuantiseHeldRun(const std::int16_t* input, std::int64_t phase, std::int64_t frames,
+                     const std::uint32_t* draws, std::uint8_t* out) {
+#if defined(__x86_64__)
+  static const bool avx2 = ProcessorHasAvx2();
+  if (avx2) {
+    QuantiseHeldRunAvx2(input, phase, frames, draws, out);
+    return;
+  }
+#endif
+  QuantiseHeldRunIn(input, phase, frames, draws, out);
 }
 
 #if defined(__x86_64__)

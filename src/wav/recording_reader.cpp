@@ -1,15 +1,11 @@
 #include "wav/recording_reader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 
 namespace quenlow {
 
@@ -30,19 +26,24 @@ RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInf
     Fail(fileName + " is longer than any output file can hold");
     return;
   }
-  fd_ = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  const std::optional<FileState> state = fd_ >= 0 ? StateOf(fd_) : std::nullopt;
+  const platform::OpenedFile opened = platform::OpenForReading(fileName);
+  file_ = opened.handle;
+  if (file_ == platform::kNoFile) {
+    Fail(fileName + " cannot be read: " + platform::ErrorText(opened.error));
+    return;
+  }
+  const std::optional<platform::FileState> state = platform::StateOf(file_);
   if (!state) {
-    Fail(fileName + " cannot be read: " + std::strerror(errno));
+    Fail(fileName + " cannot be read");
     return;
   }
   atOpen_ = *state;
   // Both passes read the file from start to end.
-  (void)posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  platform::WillReadInOrder(file_);
 }
 
 RecordingReader::~RecordingReader() {
-  if (fd_ >= 0) close(fd_);
+  if (file_ != platform::kNoFile) platform::CloseFile(file_);
 }
 
 bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t* out) {
@@ -54,7 +55,7 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   // Whatever lay beyond the file's end when it was opened is silence.
   const std::uint64_t held = offset < atOpen_.size ? std::min(size, atOpen_.size - offset) : 0;
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
-  const std::size_t got = ReadAt(fd_, offset, bytes, static_cast<std::size_t>(held));
+  const std::size_t got = platform::ReadAt(file_, offset, bytes, static_cast<std::size_t>(held));
   std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
   if (got != held || !Unchanged()) {
     Fail(fileName_ + " changed while it was being read: the outputs were not written");
@@ -84,6 +85,6 @@ void RecordingReader::Fail(std::string why) {
   if (failure_.empty()) failure_ = std::move(why);
 }
 
-bool RecordingReader::Unchanged() const { return StateOf(fd_) == atOpen_; }
+bool RecordingReader::Unchanged() const { return platform::StateOf(file_) == atOpen_; }
 
 }  // namespace quenlow

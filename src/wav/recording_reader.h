@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 #include "wav/sample_source.h"
 #include "wav/wav_reader.h"
 
@@ -38,10 +38,10 @@ class RecordingReader : public SampleSource {
   void Fail(std::string why);
 
   std::string fileName_;
-  int fd_ = -1;
+  platform::FileHandle file_ = platform::kNoFile;
   std::uint64_t dataOffset_ = 0;
   std::int64_t frameCount_ = 0;
-  FileState atOpen_;
+  platform::FileState atOpen_;
   mutable std::mutex mutex_;
   std::string failure_;
 };

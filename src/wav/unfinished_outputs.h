@@ -14,11 +14,17 @@
 
 #include <string>
 
+#include "platform/files.h"
+
 namespace quenlow {
 
+// One implementation per system: unfinished_outputs_posix.cpp and
+// unfinished_outputs_windows.cpp (Windows has no unnamed files: every output
+// is a named temporary there).
 struct UnfinishedOutput {
-  int fd = -1;     // open for writing; -1 when it could not be made (errno says why)
-  int slot = -1;   // where the clean-up finds it
+  platform::FileHandle file = platform::kNoFile;  // open for writing, unless it could not be made
+  int slot = -1;                                  // where the clean-up finds it
+  platform::SystemError error = 0;                // why it could not be made
 };
 
 // Creates the file for an output to be called `finalName`: unnamed in its
@@ -26,9 +32,9 @@ struct UnfinishedOutput {
 // mode any new file gets.
 UnfinishedOutput CreateUnfinishedOutput(const std::string& finalName);
 // Gives the complete file its final name, keeping the permission bits of a
-// file it replaces, closes it and forgets it. Returns 0, or errno; on a
-// failure the file stays unfinished (DiscardUnfinishedOutput removes it).
-int PutUnfinishedOutputInPlace(int slot, const std::string& finalName);
+// file it replaces, closes it and forgets it. Returns 0, or the failure; on
+// a failure the file stays unfinished (DiscardUnfinishedOutput removes it).
+platform::SystemError PutUnfinishedOutputInPlace(int slot, const std::string& finalName);
 // Closes and removes the file and forgets it.
 void DiscardUnfinishedOutput(int slot);
 // Removes every remembered named file.

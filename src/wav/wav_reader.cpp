@@ -1,15 +1,11 @@
 #include "wav/wav_reader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 #include "wav/wav_bytes.h"
 #include "wav/wav_chunk_walk.h"
 
@@ -39,12 +35,12 @@ constexpr std::size_t kReadWindow = 64 * 1024;
 // Reads through a window that follows the walk forward.
 class WindowedFileSource {
  public:
-  explicit WindowedFileSource(int fd) : fd_(fd) {}
+  explicit WindowedFileSource(platform::FileHandle file) : file_(file) {}
 
   std::size_t Read(std::uint64_t offset, std::uint8_t* out, std::size_t size) {
-    if (size > kReadWindow) return ReadAt(fd_, offset, out, size);
+    if (size > kReadWindow) return platform::ReadAt(file_, offset, out, size);
     if (offset < start_ || offset - start_ + size > filled_) {
-      filled_ = ReadAt(fd_, offset, window_.data(), window_.size());
+      filled_ = platform::ReadAt(file_, offset, window_.data(), window_.size());
       start_ = offset;
     }
     const std::size_t got = static_cast<std::size_t>(std::min<std::uint64_t>(size, filled_ - (offset - start_)));
@@ -53,7 +49,7 @@ class WindowedFileSource {
   }
 
  private:
-  int fd_;
+  platform::FileHandle file_;
   std::array<std::uint8_t, kReadWindow> window_{};
   std::uint64_t start_ = 0;
   std::size_t filled_ = 0;
@@ -111,23 +107,19 @@ WavHeaderResult ParseWavHeader(const std::uint8_t* bytes, std::size_t size, std:
 }
 
 WavHeaderResult ReadWavHeader(const std::string& fileName) {
-  // Non-blocking, so that a named pipe given as the input cannot hang the
-  // prompt; only regular files are read.
-  const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Rejection(kNotWave);
-  struct stat status {};
-  std::uint64_t fileSize = 0;
-  if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && status.st_size > 0) {
-    fileSize = static_cast<std::uint64_t>(status.st_size);
-  }
+  // The open never waits, so that a named pipe given as the input cannot
+  // hang the prompt; only regular files are read.
+  const platform::OpenedFile file = platform::OpenForReading(fileName);
+  if (file.handle == platform::kNoFile) return Rejection(kNotWave);
+  const std::uint64_t fileSize = platform::RegularFileSize(file.handle).value_or(0);
   // Only the chunk headers and the format fields are read, so a large
   // metadata chunk ahead of the audio costs one seek, not a read.
-  auto window = std::make_unique<WindowedFileSource>(fd);
+  auto window = std::make_unique<WindowedFileSource>(file.handle);
   const ByteSource fromFile = [&window](std::uint64_t offset, std::uint8_t* out, std::size_t want) {
     return window->Read(offset, out, want);
   };
   const WavLayout layout = LocateWavLayout(fromFile, fileSize);
-  close(fd);
+  platform::CloseFile(file.handle);
   return CheckLayout(layout, fileSize);
 }
 

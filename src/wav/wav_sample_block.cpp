@@ -1,12 +1,7 @@
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
-#include <cstring>
 #include <new>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
@@ -29,8 +24,8 @@ void ToHostOrder(std::vector<std::int16_t>& values) {
 }
 
 struct FileCloser {
-  int fd;
-  ~FileCloser() { close(fd); }
+  platform::FileHandle file;
+  ~FileCloser() { platform::CloseFile(file); }
 };
 
 }  // namespace
@@ -43,9 +38,11 @@ std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& file
     if (failure != nullptr) *failure = reason;
     return std::nullopt;
   };
-  const int fd = open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return fail(fileName + " cannot be read: " + std::strerror(errno));
-  const FileCloser closer{fd};
+  const platform::OpenedFile file = platform::OpenForReading(fileName);
+  if (file.handle == platform::kNoFile) {
+    return fail(fileName + " cannot be read: " + platform::ErrorText(file.error));
+  }
+  const FileCloser closer{file.handle};
   if (frameCount <= 0) return std::vector<std::int16_t>{};
   if (static_cast<std::uint64_t>(frameCount) > kMaxFrames) return fail("Not enough memory for this recording");
   const std::uint64_t valueCount = 2 * static_cast<std::uint64_t>(frameCount);
@@ -59,7 +56,7 @@ std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& file
   }
 
   auto* bytes = reinterpret_cast<std::uint8_t*>(values.data());
-  ReadAt(fd, info.dataOffset, bytes, values.size() * sizeof(std::int16_t));
+  platform::ReadAt(file.handle, info.dataOffset, bytes, values.size() * sizeof(std::int16_t));
   ToHostOrder(values);
   return values;
 }

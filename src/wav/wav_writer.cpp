@@ -1,18 +1,11 @@
 #include "wav/wav_writer.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "wav/file_io.h"
+#include "platform/files.h"
 #include "wav/unfinished_outputs.h"
 
 namespace quenlow {
@@ -24,18 +17,6 @@ constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 constexpr std::uint64_t kDropLag = std::uint64_t{32} << 20;
 constexpr std::int64_t kOversamplingRatio = 4;
 
-// A rename is only durable once the directory that holds the name is synced.
-// The file is complete and in place by then, so a directory that cannot be
-// synced (some file systems refuse) is not a failure of the write.
-void SyncDirectoryOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  const std::string directory = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-  const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  fsync(fd);
-  close(fd);
-}
-
 }  // namespace
 
 OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
@@ -43,7 +24,7 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
     : finalName_(std::move(finalName)) {
   const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit);
   if (!layout) {
-    FailWithErrno(EINVAL);
+    Fail("the format does not fit a WAV header");
     return;
   }
   dataSize_ = layout->dataSize;
@@ -51,11 +32,11 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
   // The file is made in the final name's folder, so that putting it in
   // place stays within one file system and replaces the old file at once.
   const UnfinishedOutput created = CreateUnfinishedOutput(finalName_);
-  if (created.fd < 0) {
-    FailWithErrno(errno);
+  if (created.file == platform::kNoFile) {
+    FailWithSystemError(created.error);
     return;
   }
-  fd_ = created.fd;
+  file_ = created.file;
   unfinishedSlot_ = created.slot;
 
   buffer_.reset(new (std::nothrow) std::uint8_t[kBufferSize]);
@@ -89,21 +70,20 @@ WriteResult OutputWavWriter::Complete() {
     return result_;
   }
   if (!Flush()) return result_;
-  if (fsync(fd_) != 0) FailWithErrno(errno);
+  if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) FailWithSystemError(error);
   return result_;
 }
 
 WriteResult OutputWavWriter::PutInPlace() {
   if (!completed_) Complete();
   if (!result_.ok || placed_) return result_;
-  if (const int error = PutUnfinishedOutputInPlace(unfinishedSlot_, finalName_); error != 0) {
-    FailWithErrno(error);
+  if (const platform::SystemError error = PutUnfinishedOutputInPlace(unfinishedSlot_, finalName_); error != 0) {
+    FailWithSystemError(error);
     return result_;
   }
   placed_ = true;
   unfinishedSlot_ = -1;
-  fd_ = -1;
-  SyncDirectoryOf(finalName_);
+  file_ = platform::kNoFile;
   return result_;
 }
 
@@ -118,7 +98,7 @@ void OutputWavWriter::Fail(const std::string& why) {
   RemoveTemporaryFile();
 }
 
-void OutputWavWriter::FailWithErrno(int error) { Fail(std::strerror(error)); }
+void OutputWavWriter::FailWithSystemError(platform::SystemError error) { Fail(platform::ErrorText(error)); }
 
 // Small pieces gather in the buffer; a piece larger than the buffer goes to
 // the file straight from the caller's memory.
@@ -146,34 +126,34 @@ bool OutputWavWriter::Flush() {
 }
 
 bool OutputWavWriter::WriteOut(const std::uint8_t* bytes, std::size_t size) {
-  if (const int error = WriteAll(fd_, bytes, size); error != 0) {
-    FailWithErrno(error);
+  if (const platform::SystemError error = platform::WriteAll(file_, bytes, size); error != 0) {
+    FailWithSystemError(error);
     return false;
   }
-  StartWriteBack(fd_, writtenOut_, size);
+  platform::StartWriteBack(file_, writtenOut_, size);
   writtenOut_ += size;
   // What the disk had time to take lets go of memory, some way behind what
   // was just handed to it.
   if (writtenOut_ > droppedOut_ + 2 * kDropLag) {
     const std::uint64_t until = writtenOut_ - kDropLag;
-    DropWritten(fd_, droppedOut_, until - droppedOut_);
+    platform::DropWritten(file_, droppedOut_, until - droppedOut_);
     droppedOut_ = until;
   }
   return true;
 }
 
 void OutputWavWriter::RemoveTemporaryFile() {
-  fd_ = -1;
+  file_ = platform::kNoFile;
   if (unfinishedSlot_ < 0) return;
   DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
 }
 
 std::string ReplaceableOutputProblem(const std::string& fileName) {
-  const int error = CheckReplaceable(fileName);
-  if (error == 0) return {};
-  if (error == EACCES || error == EPERM || error == EROFS) return fileName + " is write-protected";
-  if (error == EISDIR) return fileName + " is a folder";
-  return "Could not write " + fileName + ": " + std::strerror(error);
+  const platform::ReplaceCheck check = platform::CheckReplaceable(fileName);
+  if (check.verdict == platform::Replaceable::Yes) return {};
+  if (check.verdict == platform::Replaceable::Protected) return fileName + " is write-protected";
+  if (check.verdict == platform::Replaceable::Folder) return fileName + " is a folder";
+  return "Could not write " + fileName + ": " + platform::ErrorText(check.error);
 }
 
 WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/files.h"
 #include "wav/output_wav_header.h"
 
 namespace quenlow {
@@ -58,7 +59,7 @@ class OutputWavWriter {
 
  private:
   void Fail(const std::string& why);
-  void FailWithErrno(int error);
+  void FailWithSystemError(platform::SystemError error);
   void Put(const std::uint8_t* bytes, std::size_t size);
   bool Flush();
   bool WriteOut(const std::uint8_t* bytes, std::size_t size);
@@ -66,7 +67,7 @@ class OutputWavWriter {
 
   std::string finalName_;
   int unfinishedSlot_ = -1;  // the temporary file, in the list the clean-up on interruption reads
-  int fd_ = -1;              // belongs to the list of unfinished outputs
+  platform::FileHandle file_ = platform::kNoFile;              // belongs to the list of unfinished outputs
   std::uint64_t dataSize_ = 0;
   std::uint64_t appended_ = 0;
   bool completed_ = false;

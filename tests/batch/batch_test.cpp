@@ -291,8 +291,7 @@ TEST(BatchAtATerminal, ShowsProgressAndCtrlCLeavesNoTemporaryFile) {
   folder.Write("long.wav", file);
 
   e2e::PtySession session;
-  session.SetProgram(QUENLOW_BATCH_BINARY);
-  session.SetArguments({"--filter", kSuppliedFilter, "long.wav"});
+  session.SetProgram(QUENLOW_BATCH_BINARY, {"--filter", kSuppliedFilter, "long.wav"});
   ASSERT_TRUE(session.Start(folder.path(), {}, 24, 100));
   // The bar has begun to fill: at least 5 per cent done.
   ASSERT_TRUE(session.WaitUntil([&] { return session.Row(1).find("[1/1] [#") == 0; }, 60s)) << session.Screen();

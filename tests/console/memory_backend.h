@@ -81,11 +81,14 @@ inline std::string FullRow(std::string text) {
 }
 
 // The C library's character tables for UTF-8, as the program has them, for
-// as long as the object lives; the test's own locale comes back after.
+// as long as the object lives; the test's own locale comes back after. (On
+// Windows the widths come from tables of the program's own, whatever the
+// locale, and the C library there has no C.UTF-8.)
 class Utf8Locale {
  public:
   Utf8Locale() : before_(std::setlocale(LC_CTYPE, nullptr)) {
-    EXPECT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr) << "no C.UTF-8 locale";
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    EXPECT_EQ(CellWidth(U'\u4E2D'), 2) << "no character tables for UTF-8 (the C.UTF-8 locale)";
   }
   ~Utf8Locale() { std::setlocale(LC_CTYPE, before_.c_str()); }
   Utf8Locale(const Utf8Locale&) = delete;

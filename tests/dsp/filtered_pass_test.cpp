@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <cstdint>
 #include <limits>
 #include <optional>
@@ -57,8 +58,8 @@ FilterTaps LowPassTaps() {
   double sum = 0.0;
   for (int k = 0; k < TapCount; ++k) {
     const double x = (k - 107) / 4.0;
-    const double sinc = x == 0.0 ? 1.0 : std::sin(M_PI * x) / (M_PI * x);
-    const double window = 0.5 + 0.5 * std::cos(M_PI * (k - 107) / 108.0);
+    const double sinc = x == 0.0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
+    const double window = 0.5 + 0.5 * std::cos(std::numbers::pi * (k - 107) / 108.0);
     taps[static_cast<std::size_t>(k)] = sinc * window;
     sum += sinc * window;
   }

@@ -74,10 +74,6 @@ bool PtySession::Start(const std::string& workingDir, const std::vector<std::str
   vterm_screen_enable_altscreen(screen_, 1);
   vterm_screen_reset(screen_, 1);
 
-  // Made before the fork: the child only calls exec.
-  std::vector<char*> argv = {program_.data()};
-  for (std::string& argument : arguments_) argv.push_back(argument.data());
-  argv.push_back(nullptr);
   winsize size{};
   size.ws_row = static_cast<unsigned short>(rows);
   size.ws_col = static_cast<unsigned short>(columns);
@@ -87,6 +83,9 @@ bool PtySession::Start(const std::string& workingDir, const std::vector<std::str
     if (chdir(workingDir.c_str()) != 0) _exit(126);
     setenv("TERM", "xterm-256color", 1);
     for (const std::string& entry : environment) putenv(const_cast<char*>(entry.c_str()));
+    std::vector<char*> argv{program_.data()};
+    for (std::string& argument : arguments_) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     execv(program_.c_str(), argv.data());
     _exit(127);
   }

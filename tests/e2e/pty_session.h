@@ -47,10 +47,12 @@ class PtySession {
              int rows = 28, int columns = 80);
 
   // Runs another copy of the program (an installed one, say) instead of the
-  // build's; call before Start.
-  void SetProgram(std::string path) { program_ = std::move(path); }
-  // Runs it with these arguments after its name; call before Start.
-  void SetArguments(std::vector<std::string> arguments) { arguments_ = std::move(arguments); }
+  // build's, or another program that runs it (wine quenlow.exe), with these
+  // arguments; call before Start.
+  void SetProgram(std::string path, std::vector<std::string> arguments = {}) {
+    program_ = std::move(path);
+    arguments_ = std::move(arguments);
+  }
 
   void Type(std::string_view utf8);
   void Press(Key key);

@@ -4,7 +4,6 @@
 #include "console/terminal.h"
 
 #include <langinfo.h>
-#include <signal.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,6 +27,8 @@
 #include <curses.h>
 // Last: its names of terminal capabilities are macros (columns, lines, ...).
 #include <term.h>
+
+#include "platform/interruption_watch.h"
 
 namespace quenlow::console {
 namespace {
@@ -106,15 +107,6 @@ void SaveLeaveSequence() {
     std::memcpy(leaveSequence.data() + leaveLength, sequence.data(), sequence.size());
     leaveLength += sequence.size();
   }
-}
-
-// With the terminal gone there is nothing left to wait for. The signal goes
-// to the process, not this thread, so that whoever watches for it sees it;
-// where hang-ups are ignored (nohup) a termination request does the same.
-void EndAsOnHangUp() {
-  struct sigaction current {};
-  sigaction(SIGHUP, nullptr, &current);
-  kill(getpid(), current.sa_handler == SIG_IGN ? SIGTERM : SIGHUP);
 }
 
 // Set once the saved sequences and modes are ready, cleared when curses has
@@ -280,7 +272,7 @@ class TerminalBackend final : public ConsoleBackend {
         // A wait that keeps ending at once, with no key, means the terminal
         // has gone away: leave as on a hang-up.
         const bool atOnce = std::chrono::steady_clock::now() - asked < std::chrono::milliseconds(kResizePollMs / 4);
-        if (atOnce && ++failures > kMaxReadFailures) EndAsOnHangUp();
+        if (atOnce && ++failures > kMaxReadFailures) platform::StopAsOnHangUp();
         if (!atOnce) failures = 0;
         continue;
       }

@@ -1,7 +1,6 @@
 #include "wav/unfinished_outputs.h"
 
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,21 +30,11 @@ std::map<int, Entry> remembered;
 int nextSlot = 0;
 std::atomic<bool> unnamedAllowed{true};
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
+std::string FolderOf(const std::string& path) { return path.substr(0, platform::FileNamePosition(path)); }
 
 std::string TemporaryPattern(const std::string& finalName) {
   const std::string folder = FolderOf(finalName);
   return folder + "." + finalName.substr(folder.size()).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX";
-}
-
-// The mode a newly created file gets: 0666 less the process's umask.
-mode_t CreatedFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
 }
 
 // An unnamed file in the folder; -1 where the file system or the kernel has
@@ -86,9 +75,21 @@ int LinkUnderTemporaryName(Entry& entry, const std::string& finalName) {
   return EEXIST;
 }
 
+// A new name is only durable once the folder that holds it is synced. The
+// file is complete and in place by then, so a folder that cannot be synced
+// (some file systems refuse) is not a failure of the write.
+void SyncFolderOf(const std::string& path) {
+  std::string folder = FolderOf(path);
+  if (folder.empty()) folder = ".";
+  const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 void RemoveAllLocked() {
   for (auto& [slot, entry] : remembered) {
-    if (!entry.name.empty()) unlink(entry.name.c_str());
+    if (!entry.name.empty()) platform::RemoveFile(entry.name.c_str());
     entry.name.clear();
     entry.removed = true;
   }
@@ -105,22 +106,17 @@ UnfinishedOutput CreateUnfinishedOutput(const std::string& finalName) {
   entry.fd = CreateUnnamed(finalName);
   if (entry.fd < 0) {
     entry.name = TemporaryPattern(finalName);
-    entry.fd = mkostemp(entry.name.data(), O_CLOEXEC);
-    if (entry.fd < 0) {
-      const int error = errno;
+    const platform::OpenedFile file = platform::CreateTemporaryFile(entry.name);
+    if (file.handle == platform::kNoFile) {
       remembered.erase(slot);
-      errno = error;
-      return {};
+      return {platform::kNoFile, -1, file.error};
     }
-    // mkostemp creates the file private (0600); the result should carry the
-    // mode any new file would get. A file system without modes is no reason
-    // to fail, so the outcome is not checked.
-    (void)fchmod(entry.fd, CreatedFileMode());
+    entry.fd = static_cast<int>(file.handle);
   }
-  return {entry.fd, slot};
+  return {entry.fd, slot, 0};
 }
 
-int PutUnfinishedOutputInPlace(int slot, const std::string& finalName) {
+platform::SystemError PutUnfinishedOutputInPlace(int slot, const std::string& finalName) {
   std::lock_guard hold(registryLock);
   const auto found = remembered.find(slot);
   if (found == remembered.end() || found->second.removed) return ENOENT;  // removed by the clean-up
@@ -136,12 +132,13 @@ int PutUnfinishedOutputInPlace(int slot, const std::string& finalName) {
     if (linkat(AT_FDCWD, DescriptorPath(entry.fd).c_str(), AT_FDCWD, finalName.c_str(), AT_SYMLINK_FOLLOW) == 0) {
       close(entry.fd);
       remembered.erase(found);
+      SyncFolderOf(finalName);
       return 0;
     }
     if (errno != EEXIST) return errno;
     if (const int error = LinkUnderTemporaryName(entry, finalName); error != 0) return error;
   }
-  if (std::rename(entry.name.c_str(), finalName.c_str()) != 0) return errno;
+  if (const platform::SystemError error = platform::RenameOver(entry.name, finalName); error != 0) return error;
   close(entry.fd);
   remembered.erase(found);
   return 0;
@@ -151,7 +148,7 @@ void DiscardUnfinishedOutput(int slot) {
   std::lock_guard hold(registryLock);
   const auto found = remembered.find(slot);
   if (found == remembered.end()) return;
-  if (!found->second.name.empty()) unlink(found->second.name.c_str());
+  if (!found->second.name.empty()) platform::RemoveFile(found->second.name.c_str());
   close(found->second.fd);
   remembered.erase(found);
 }

@@ -1,0 +1,19 @@
+// The few facts the program asks the system for.
+// One implementation per system: system_facts_posix.cpp and
+// system_facts_windows.cpp.
+#pragma once
+
+#include <string>
+
+namespace quenlow::platform {
+
+// Seconds on a clock that only moves forward: a job across midnight or a
+// clock change still shows its real duration.
+double MonotonicSeconds();
+
+// The folder the program's own data files were installed to: on POSIX
+// <prefix>/share/quenlow beside <prefix>/bin (the build tree has the same
+// shape), on Windows the folder of the .exe. Empty when unknown.
+std::string InstalledDataFolder();
+
+}  // namespace quenlow::platform
