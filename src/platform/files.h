@@ -81,7 +81,9 @@ void StartWriteBack(FileHandle file, std::uint64_t offset, std::size_t size);
 // cache: there both hints do nothing.)
 void DropWritten(FileHandle file, std::uint64_t offset, std::uint64_t size);
 
-// Puts everything written so far on the disk.
+// Puts everything written so far on the disk. It has a file of its own
+// (flush_posix.cpp, flush_windows.cpp), so that a test can link a failing one
+// in its place and see that no output takes its name before it is on disk.
 SystemError FlushToDisk(FileHandle file);
 
 SystemError CloseFile(FileHandle file);

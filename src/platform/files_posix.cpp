@@ -133,8 +133,6 @@ void DropWritten(FileHandle file, std::uint64_t offset, std::uint64_t size) {
   (void)posix_fadvise(Descriptor(file), static_cast<off_t>(offset), static_cast<off_t>(size), POSIX_FADV_DONTNEED);
 }
 
-SystemError FlushToDisk(FileHandle file) { return fsync(Descriptor(file)) == 0 ? 0 : errno; }
-
 SystemError CloseFile(FileHandle file) {
   // On Linux the descriptor is gone even when close is interrupted.
   if (close(Descriptor(file)) != 0 && errno != EINTR) return errno;

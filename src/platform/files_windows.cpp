@@ -132,8 +132,6 @@ void StartWriteBack(FileHandle, std::uint64_t, std::size_t) {}
 
 void DropWritten(FileHandle, std::uint64_t, std::uint64_t) {}
 
-SystemError FlushToDisk(FileHandle file) { return FlushFileBuffers(Handle(file)) ? 0 : LastError(); }
-
 SystemError CloseFile(FileHandle file) { return CloseHandle(Handle(file)) ? 0 : LastError(); }
 
 // Shared for deletion, so that the clean-up of an interrupted program can
