@@ -18,7 +18,8 @@
 
 namespace quenlow {
 
-// One implementation per system: unfinished_outputs_posix.cpp and
+// The registry is unfinished_outputs.cpp; what each system does to create
+// and name the files is in unfinished_outputs_posix.cpp and
 // unfinished_outputs_windows.cpp (Windows has no unnamed files: every output
 // is a named temporary there).
 struct UnfinishedOutput {
