@@ -3,18 +3,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "console/console_tools.h"
 #include "console/message_box.h"
 #include "console/number_text.h"
 #include "console/screen_drawing.h"
 #include "console/terminal.h"
+#include "platform/system_facts.h"
 
 namespace quenlow::console {
 namespace {
 
 constexpr const char* kAuthorLine = "   by the Quenlow developers";
-constexpr const char* kAddressLine = "   Documentation: man quenlow";
 constexpr const char* kLabelIndent = "                               ";
 
 std::unique_ptr<Console> terminalConsole;
@@ -63,7 +64,7 @@ void DrawStartScreen(Console& console) {
   console.NewLine();
   PrintRow(console, "   Quenlow v1");
   PrintRow(console, kAuthorLine);
-  console.PrintText(kAddressLine);
+  console.PrintText(std::string("   Documentation: ") + platform::InstalledDocumentation());
   for (int i = 0; i < 4; ++i) console.NewLine();
 }
 

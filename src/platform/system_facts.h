@@ -16,4 +16,8 @@ double MonotonicSeconds();
 // shape), on Windows the folder of the .exe. Empty when unknown.
 std::string InstalledDataFolder();
 
+// Where the user finds the program's documentation, as the banner names it:
+// the manual page on POSIX, the README.txt beside the .exe on Windows.
+const char* InstalledDocumentation();
+
 }  // namespace quenlow::platform

@@ -23,4 +23,6 @@ std::string InstalledDataFolder() {
   return program.substr(0, slash) + "/../share/quenlow";
 }
 
+const char* InstalledDocumentation() { return "man quenlow"; }
+
 }  // namespace quenlow::platform

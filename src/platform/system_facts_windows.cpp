@@ -31,4 +31,6 @@ std::string InstalledDataFolder() {
   return Utf8Text(path.substr(0, separator));
 }
 
+const char* InstalledDocumentation() { return "README.txt"; }
+
 }  // namespace quenlow::platform

@@ -116,6 +116,7 @@ TEST_F(WindowsDialogue, ShowsTheStartScreenInItsColours) {
   EXPECT_EQ(session.Row(1), Padded(""));
   EXPECT_EQ(session.Row(2), Padded("   Quenlow v1"));
   EXPECT_EQ(session.Row(3).substr(0, 3), "   ");
+  EXPECT_EQ(session.Row(4), Padded("   Documentation: README.txt"));  // beside the .exe in the archive
   EXPECT_EQ(session.Row(8), Padded(kPrompt));
   EXPECT_EQ(session.CellColors(2, 4), kTextColors);
   EXPECT_EQ(session.CellColors(8, 4), kLabelColors);
