@@ -9,7 +9,7 @@
 
 #include "filter_tool/design_command.h"
 #include "filter_tool/show.h"
-#include "filter_tool/spectrum_command.h"
+#include "filter_tool/welch_command.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "filter_tool/spectrum.h"
+#include "filter_tool/welch_average.h"
 
 #include <fftw3.h>
 #include <sndfile.h>

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "filter_tool/plot.h"
-#include "filter_tool/spectrum.h"
+#include "filter_tool/welch_average.h"
 
 namespace quenlow {
 

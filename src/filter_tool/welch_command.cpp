@@ -1,4 +1,4 @@
-#include "filter_tool/spectrum_command.h"
+#include "filter_tool/welch_command.h"
 
 #include <algorithm>
 #include <cmath>

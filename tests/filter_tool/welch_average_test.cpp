@@ -14,8 +14,8 @@
 #include "app/job.h"
 #include "dsp/filter_response.h"
 #include "dsp/filter_taps.h"
-#include "filter_tool/spectrum.h"
-#include "filter_tool/spectrum_command.h"
+#include "filter_tool/welch_average.h"
+#include "filter_tool/welch_command.h"
 #include "support/recording.h"
 #include "wav/wav_test_files.h"
 
