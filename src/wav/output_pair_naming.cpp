@@ -1,0 +1,180 @@
+// Putting the outputs of one job in place together. Every new file first has
+// a hidden name beside its final one. Then, where the file system can swap
+// two names in one step, each final name is swapped with its hidden one (the
+// old file is then under the hidden name) and the first swap is undone when
+// the second fails; only when all are in place do the old files go, and the
+// folder is flushed once. A program killed in between leaves either the old
+// pair or the new one, unless it dies in the few system calls between the
+// two swaps. Where the file system cannot swap, each new file is renamed over
+// its final name in turn, the old one kept under a hidden name of its own
+// until all are in place, so that a failure puts the old files back.
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/file_names.h"
+#include "wav/unfinished_outputs_system.h"
+
+namespace quenlow::unfinished {
+namespace {
+
+// The pattern with its trailing X's replaced by random letters and digits.
+std::string FreshName(const std::string& pattern) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937 random{std::random_device{}()};
+  std::string name = pattern;
+  for (std::size_t i = name.rfind("XXXXXX"); i < name.size(); ++i) name[i] = kLetters[random() % (sizeof kLetters - 1)];
+  return name;
+}
+
+// What a final name may be replaced over: nothing, a file, or a link (which
+// is replaced itself). A folder or a device under the name is refused.
+platform::SystemError Replaceability(platform::NameKind kind, platform::SystemError error) {
+  switch (kind) {
+    case platform::NameKind::Free:
+    case platform::NameKind::File:
+    case platform::NameKind::Link:
+      return 0;
+    case platform::NameKind::Folder:
+      return EISDIR;
+    case platform::NameKind::Other:
+      return EEXIST;
+    case platform::NameKind::Unknown:
+      return error != 0 ? error : EIO;
+  }
+  return EIO;
+}
+
+// How one final name was changed, so that it can be changed back.
+struct Step {
+  bool exchanged = false;  // the old file is under the entry's hidden name
+  bool moved = false;      // the name was free and now holds the new file
+  std::string backup;      // named way: the old file's hidden second name
+  bool backupMoved = false;  // the old file left its final name for the backup
+};
+
+void SyncFolders(const std::vector<std::string>& finalNames) {
+  std::set<std::string> folders;
+  for (const std::string& name : finalNames) folders.insert(platform::FolderOfPath(name));
+  for (const std::string& folder : folders) platform::SyncFolder(folder);
+}
+
+// Swaps the names back, last first.
+void UndoExchanges(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
+                   std::vector<Step>& steps, std::size_t count) {
+  for (std::size_t j = count; j-- > 0;) {
+    if (steps[j].exchanged) platform::ExchangeNames(entries[j]->name, finalNames[j]);
+    if (steps[j].moved) platform::MoveOverQuietly(finalNames[j], entries[j]->name);
+    steps[j] = Step{};
+  }
+}
+
+// 0 when all are in place; ExchangeUnsupported's error when the file system
+// has no exchange and nothing has been changed.
+platform::SystemError PlaceByExchange(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
+                                      std::size_t& failed) {
+  std::vector<Step> steps(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    platform::SystemError kindError = 0;
+    const platform::NameKind kind = platform::KindOfName(finalNames[i], &kindError);
+    platform::SystemError error = Replaceability(kind, kindError);
+    if (error == 0 && kind == platform::NameKind::Free) {
+      error = platform::MoveToFreeName(entries[i]->name, finalNames[i]);
+      steps[i].moved = error == 0;
+    } else if (error == 0) {
+      error = platform::ExchangeNames(entries[i]->name, finalNames[i]);
+      steps[i].exchanged = error == 0;
+    }
+    if (error != 0) {
+      UndoExchanges(entries, finalNames, steps, i);
+      failed = i;
+      return error;
+    }
+  }
+  // All in place: the hidden names now hold the old files, or nothing.
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (steps[i].exchanged) platform::RemoveFile(entries[i]->name.c_str());
+    entries[i]->name.clear();
+    Release(*entries[i]);
+  }
+  SyncFolders(finalNames);
+  return 0;
+}
+
+// Puts back the old files of the first `count` names, last first.
+void UndoRenames(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
+                 std::vector<Step>& steps, std::size_t count) {
+  for (std::size_t j = count; j-- > 0;) {
+    if (steps[j].moved) {
+      if (!steps[j].backup.empty()) {
+        // The old file over the new one: the new file goes with its name.
+        platform::MoveOverQuietly(steps[j].backup, finalNames[j]);
+        entries[j]->name.clear();
+      } else {
+        platform::MoveOverQuietly(finalNames[j], entries[j]->name);
+      }
+    } else if (!steps[j].backup.empty()) {
+      if (steps[j].backupMoved) {
+        platform::MoveOverQuietly(steps[j].backup, finalNames[j]);
+      } else {
+        platform::RemoveFile(steps[j].backup.c_str());
+      }
+    }
+    steps[j] = Step{};
+  }
+}
+
+platform::SystemError PlaceByRenaming(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
+                                      std::size_t& failed) {
+  std::vector<Step> steps(entries.size());
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    platform::SystemError kindError = 0;
+    const platform::NameKind kind = platform::KindOfName(finalNames[i], &kindError);
+    platform::SystemError error = Replaceability(kind, kindError);
+    if (error == 0 && kind != platform::NameKind::Free) {
+      // A second name for the old file, so it can come back; where the file
+      // system has no links, the old file moves to it.
+      steps[i].backup = FreshName(TemporaryPattern(finalNames[i]));
+      error = platform::LinkExisting(finalNames[i], steps[i].backup);
+      if (error != 0) {
+        error = platform::MoveToFreeName(finalNames[i], steps[i].backup);
+        steps[i].backupMoved = error == 0;
+        if (error != 0) steps[i].backup.clear();
+      }
+    }
+    if (error == 0) {
+      error = platform::MoveOverQuietly(entries[i]->name, finalNames[i]);
+      steps[i].moved = error == 0;
+    }
+    if (error != 0) {
+      UndoRenames(entries, finalNames, steps, i + 1);
+      failed = i;
+      return error;
+    }
+  }
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!steps[i].backup.empty()) platform::RemoveFile(steps[i].backup.c_str());
+    entries[i]->name.clear();
+    Release(*entries[i]);
+  }
+  SyncFolders(finalNames);
+  return 0;
+}
+
+}  // namespace
+
+platform::SystemError PlaceTogether(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
+                                    std::size_t& failed) {
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (const platform::SystemError error = GiveHiddenName(*entries[i], finalNames[i]); error != 0) {
+      failed = i;
+      return error;
+    }
+  }
+  const platform::SystemError error = PlaceByExchange(entries, finalNames, failed);
+  if (!platform::ExchangeUnsupported(error)) return error;
+  return PlaceByRenaming(entries, finalNames, failed);
+}
+
+}  // namespace quenlow::unfinished
