@@ -8,6 +8,7 @@
 // two swaps. Where the file system cannot swap, each new file is renamed over
 // its final name in turn, the old one kept under a hidden name of its own
 // until all are in place, so that a failure puts the old files back.
+#include <cerrno>
 #include <random>
 #include <set>
 #include <string>
@@ -28,22 +29,14 @@ std::string FreshName(const std::string& pattern) {
   return name;
 }
 
-// What a final name may be replaced over: nothing, a file, or a link (which
-// is replaced itself). A folder or a device under the name is refused.
-platform::SystemError Replaceability(platform::NameKind kind, platform::SystemError error) {
-  switch (kind) {
-    case platform::NameKind::Free:
-    case platform::NameKind::File:
-    case platform::NameKind::Link:
-      return 0;
-    case platform::NameKind::Folder:
-      return EISDIR;
-    case platform::NameKind::Other:
-      return EEXIST;
-    case platform::NameKind::Unknown:
-      return error != 0 ? error : EIO;
-  }
-  return EIO;
+// Whether a rename may replace what stands under the name now. The job
+// checked before its work; a folder, or another user's file in a shared
+// folder, may have come since. A write-protected file does not stop a
+// rename: the job refused it before, unless the user protected it since.
+platform::SystemError RenameBlocked(const std::string& finalName) {
+  const platform::ReplaceCheck check = platform::CheckReplaceable(finalName);
+  if (check.verdict == platform::Replaceable::Yes || check.verdict == platform::Replaceable::Protected) return 0;
+  return check.error != 0 ? check.error : EIO;
 }
 
 // How one final name was changed, so that it can be changed back.
@@ -76,9 +69,8 @@ platform::SystemError PlaceByExchange(const std::vector<Entry*>& entries, const 
                                       std::size_t& failed) {
   std::vector<Step> steps(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    platform::SystemError kindError = 0;
-    const platform::NameKind kind = platform::KindOfName(finalNames[i], &kindError);
-    platform::SystemError error = Replaceability(kind, kindError);
+    const platform::NameKind kind = platform::KindOfName(finalNames[i]);
+    platform::SystemError error = RenameBlocked(finalNames[i]);
     if (error == 0 && kind == platform::NameKind::Free) {
       error = platform::MoveToFreeName(entries[i]->name, finalNames[i]);
       steps[i].moved = error == 0;
@@ -129,9 +121,8 @@ platform::SystemError PlaceByRenaming(const std::vector<Entry*>& entries, const 
                                       std::size_t& failed) {
   std::vector<Step> steps(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    platform::SystemError kindError = 0;
-    const platform::NameKind kind = platform::KindOfName(finalNames[i], &kindError);
-    platform::SystemError error = Replaceability(kind, kindError);
+    const platform::NameKind kind = platform::KindOfName(finalNames[i]);
+    platform::SystemError error = RenameBlocked(finalNames[i]);
     if (error == 0 && kind != platform::NameKind::Free) {
       // A second name for the old file, so it can come back; where the file
       // system has no links, the old file moves to it.
