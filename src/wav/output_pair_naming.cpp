@@ -1,5 +1,7 @@
 // Putting the outputs of one job in place together. Every new file first has
-// a hidden name beside its final one. Then, where the file system can swap
+// a hidden name beside its final one, and every final name is checked (a
+// folder, or another user's file in a shared folder, may have come since
+// the job's own check). Then, where the file system can swap
 // two names in one step, each final name is swapped with its hidden one (the
 // old file is then under the hidden name) and the first swap is undone when
 // the second fails; only when all are in place do the old files go, and the
@@ -63,18 +65,33 @@ void UndoExchanges(const std::vector<Entry*>& entries, const std::vector<std::st
   }
 }
 
+// Whether each final name is free, once every one has been found
+// replaceable: the names then change one straight after the other.
+platform::SystemError CheckAll(const std::vector<std::string>& finalNames, std::vector<bool>& free,
+                               std::size_t& failed) {
+  for (std::size_t i = 0; i < finalNames.size(); ++i) {
+    if (const platform::SystemError error = RenameBlocked(finalNames[i]); error != 0) {
+      failed = i;
+      return error;
+    }
+    free.push_back(platform::KindOfName(finalNames[i]) == platform::NameKind::Free);
+  }
+  return 0;
+}
+
 // 0 when all are in place; ExchangeUnsupported's error when the file system
 // has no exchange and nothing has been changed.
 platform::SystemError PlaceByExchange(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
                                       std::size_t& failed) {
+  std::vector<bool> free;
+  if (const platform::SystemError error = CheckAll(finalNames, free, failed); error != 0) return error;
   std::vector<Step> steps(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const platform::NameKind kind = platform::KindOfName(finalNames[i]);
-    platform::SystemError error = RenameBlocked(finalNames[i]);
-    if (error == 0 && kind == platform::NameKind::Free) {
+    platform::SystemError error = 0;
+    if (free[i]) {
       error = platform::MoveToFreeName(entries[i]->name, finalNames[i]);
       steps[i].moved = error == 0;
-    } else if (error == 0) {
+    } else {
       error = platform::ExchangeNames(entries[i]->name, finalNames[i]);
       steps[i].exchanged = error == 0;
     }
@@ -119,11 +136,12 @@ void UndoRenames(const std::vector<Entry*>& entries, const std::vector<std::stri
 
 platform::SystemError PlaceByRenaming(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
                                       std::size_t& failed) {
+  std::vector<bool> free;
+  if (const platform::SystemError error = CheckAll(finalNames, free, failed); error != 0) return error;
   std::vector<Step> steps(entries.size());
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const platform::NameKind kind = platform::KindOfName(finalNames[i]);
-    platform::SystemError error = RenameBlocked(finalNames[i]);
-    if (error == 0 && kind != platform::NameKind::Free) {
+    platform::SystemError error = 0;
+    if (!free[i]) {
       // A second name for the old file, so it can come back; where the file
       // system has no links, the old file moves to it.
       steps[i].backup = FreshName(TemporaryPattern(finalNames[i]));

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <grp.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -184,28 +186,55 @@ TEST(OutputPair, BothOutputsTakeTheirNamesAndNothingElseStays) {
   }
 }
 
-// The second name cannot be taken (a folder appeared under it after the
-// check): the first is put back, and the old pair stays as it was.
+// Sets or clears the immutable flag (chattr +i): not even root may rename
+// over such a file. False where the file system or the container refuses.
+bool SetImmutable(const std::string& path, bool immutable) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+  if (fd < 0) return false;
+  int flags = 0;
+  bool done = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+  flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+  done = done && ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+  close(fd);
+  return done;
+}
+
+// The second name cannot be taken: a folder appeared under it after the
+// job's check (found before any name changes), or the system refuses the
+// rename itself once the first name has changed (an immutable old file).
+// Either way the first is put back, and the old pair stays as it was.
 TEST(OutputPair, WhenTheSecondNameFailsTheFirstIsPutBack) {
   for (const Way& way : kWays) {
-    for (const bool firstExisted : {false, true}) {
-      SCOPED_TRACE(std::string(way.what) + (firstExisted ? ", first replaced" : ", first new"));
-      const WayChosen chosen(way);
-      ScratchFolder folder;
-      if (firstExisted) folder.Write("a.wav", kOld);
-      {
-        Pair pair(folder.Path("a.wav"), folder.Path("b.wav"), 3);
-        ASSERT_TRUE(pair.Complete());
-        std::filesystem::create_directory(folder.Path("b.wav"));
-        const PairPlacement placed = pair.Place();
-        EXPECT_FALSE(placed.ok);
-        EXPECT_EQ(placed.failedName, folder.Path("b.wav"));
-      }
-      if (firstExisted) {
-        EXPECT_EQ(test::ReadWholeFile(folder.Path("a.wav")), kOld);
-        EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"a.wav", "b.wav"}));
-      } else {
-        EXPECT_EQ(folder.Entries(), std::vector<std::string>{"b.wav"});
+    for (const bool immutable : {false, true}) {
+      for (const bool firstExisted : {false, true}) {
+        SCOPED_TRACE(std::string(way.what) + (immutable ? ", immutable second" : ", folder second") +
+                     (firstExisted ? ", first replaced" : ", first new"));
+        const WayChosen chosen(way);
+        ScratchFolder folder;
+        if (firstExisted) folder.Write("a.wav", kOld);
+        if (immutable) {
+          folder.Write("b.wav", kOld);
+          // Where immutable files cannot be made, only the folder cases run.
+          if (!SetImmutable(folder.Path("b.wav"), true)) continue;
+        }
+        {
+          Pair pair(folder.Path("a.wav"), folder.Path("b.wav"), 3);
+          ASSERT_TRUE(pair.Complete());
+          if (!immutable) std::filesystem::create_directory(folder.Path("b.wav"));
+          const PairPlacement placed = pair.Place();
+          EXPECT_FALSE(placed.ok);
+          EXPECT_EQ(placed.failedName, folder.Path("b.wav"));
+        }
+        if (immutable) {
+          EXPECT_TRUE(SetImmutable(folder.Path("b.wav"), false));
+          EXPECT_EQ(test::ReadWholeFile(folder.Path("b.wav")), kOld);
+        }
+        if (firstExisted) {
+          EXPECT_EQ(test::ReadWholeFile(folder.Path("a.wav")), kOld);
+          EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"a.wav", "b.wav"}));
+        } else {
+          EXPECT_EQ(folder.Entries(), std::vector<std::string>{"b.wav"});
+        }
       }
     }
   }
