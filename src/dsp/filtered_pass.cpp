@@ -94,7 +94,9 @@ __attribute__((target("avx2"))) inline __m128i CertifyQuantised4(__m256d t, __m2
   const __m256d offRounding = _mm256_and_pd(_mm256_sub_pd(inside, n), magnitudeMask);
   const __m256d distance = _mm256_sub_pd(_mm256_set1_pd(0.5), offRounding);
   const __m256d clear = _mm256_and_pd(small, _mm256_cmp_pd(distance, margin, _CMP_GT_OQ));
-  __m256d q = _mm256_blendv_pd(n, _mm256_set1_pd(kSample24Min), below);
+  const __m256d saturated =
+      _mm256_min_pd(_mm256_max_pd(n, _mm256_set1_pd(kSample24Min)), _mm256_set1_pd(kSample24Max));
+  __m256d q = _mm256_blendv_pd(saturated, _mm256_set1_pd(kSample24Min), below);
   q = _mm256_blendv_pd(q, _mm256_set1_pd(kSample24Max), above);
   certain = _mm256_movemask_pd(_mm256_or_pd(_mm256_or_pd(above, below), clear));
   return _mm256_cvtpd_epi32(q);

@@ -19,6 +19,8 @@
 #include "dsp/reconstruction_filter.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "support/full_scale_case.h"
+#include "support/reference_chain.h"
 
 namespace quenlow {
 namespace {
@@ -216,6 +218,33 @@ TEST(FilteredPass, CertificationBelowTheBoundLetsWrongSamplesThrough) {
     FilteredPass cut(input, taps, UniformSource{}, 2);
     cut.SetMarginScaleForTesting(scale);
     EXPECT_GT(CountWrongFrames(FastPass(cut, FilteredFrameCount(6000)), exact), 0) << "margin scale " << scale;
+  }
+}
+
+// A certified value one past the range's end is saturated as the
+// reference saturates it, on every kernel, loop and thread count.
+TEST(FilteredPass, ACertifiedValueJustPastFullScaleSaturatesAsTheReferenceDoes) {
+  constexpr std::int64_t kFrames = 150;
+  const UniformSource start = JumpAhead(UniformSource{}, 16 * kFrames);
+  for (bool positive : {true, false}) {
+    const test::FullScaleCase c = test::MakeFullScaleCase(kFrames, start, positive);
+    ASSERT_TRUE(test::FullScaleCaseHolds(c, start)) << "the crafted case no longer traps";
+    const std::vector<std::uint8_t> exact = ExactPass(c.samples, c.taps, start);
+    const std::int32_t reference = test::UnpackSample24(exact, static_cast<std::size_t>(2 * c.trapFrame));
+    ASSERT_EQ(reference, positive ? kSample24Max : kSample24Min);
+    const SignalInput input{c.samples.data(), kFrames};
+    for (const NamedPhaseKernel& kernel : AvailablePhaseKernels()) {
+      for (bool vector : {true, false}) {
+        for (int threads = 1; threads <= 3; ++threads) {
+          FilteredPass pass(input, c.taps, start, threads);
+          pass.SetKernelForTesting(kernel.kernel);
+          pass.SetVectorLoopForTesting(vector);
+          EXPECT_EQ(FirstDifference(FastPass(pass, FilteredFrameCount(kFrames)), exact), "")
+              << (positive ? "above" : "below") << " the range, " << kernel.name
+              << (vector ? ", vector loop, " : ", plain loop, ") << threads << " threads";
+        }
+      }
+    }
   }
 }
 
