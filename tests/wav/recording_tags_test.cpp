@@ -2,6 +2,10 @@
 // chunk that reads back to what it was made from.
 #include "wav/recording_tags.h"
 
+#include <algorithm>
+
+#include "wav/wav_tags.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -54,6 +58,55 @@ TEST(RecordingTags, AMalformedInfoBodyGivesWhatItHoldsUpToTheFault) {
                                     'I', 'A', 'R', 'T', 200, 0, 0, 0, 'x', 0};
   EXPECT_EQ(TagsOfInfoChunk(body.data(), body.size()), (RecordingTags{{"TITLE", "ab"}}));
   EXPECT_TRUE(TagsOfInfoChunk(body.data(), 5).empty());
+}
+
+}  // namespace
+}  // namespace quenlow
+
+namespace quenlow {
+namespace {
+
+void PutChunk(std::vector<std::uint8_t>& file, const char* id, const std::vector<std::uint8_t>& body) {
+  file.insert(file.end(), id, id + 4);
+  for (int i = 0; i < 4; ++i) file.push_back(static_cast<std::uint8_t>(body.size() >> (8 * i)));
+  file.insert(file.end(), body.begin(), body.end());
+  if (body.size() % 2 != 0) file.push_back(0);
+}
+
+// A WAVE file: format, then the chunks given in order ("data" with `frames`
+// frames of silence).
+std::vector<std::uint8_t> WaveFile(const std::vector<std::pair<const char*, std::vector<std::uint8_t>>>& chunks) {
+  std::vector<std::uint8_t> file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  PutChunk(file, "fmt ", {1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0});
+  for (const auto& [id, body] : chunks) PutChunk(file, id, body);
+  return file;
+}
+
+RecordingTags TagsOf(const std::vector<std::uint8_t>& file) {
+  const ByteSource source = [&file](std::uint64_t offset, std::uint8_t* out, std::size_t want) -> std::size_t {
+    if (offset >= file.size()) return 0;
+    const std::size_t n = std::min<std::size_t>(want, file.size() - offset);
+    std::copy_n(file.begin() + static_cast<std::ptrdiff_t>(offset), n, out);
+    return n;
+  };
+  return ReadWavTags(source, file.size());
+}
+
+TEST(WavTags, TheInfoChunkIsFoundBeforeOrAfterTheAudioAndNothingElseIsTakenForIt) {
+  const RecordingTags tags = {{"TITLE", "Song"}, {"ARTIST", "Band"}};
+  const std::vector<std::uint8_t> info = InfoChunk(tags);
+  const std::vector<std::uint8_t> body(info.begin() + 8, info.end());
+  // Audio bytes that look like a LIST/INFO chunk are audio.
+  std::vector<std::uint8_t> audio(400, 0);
+  std::copy(info.begin(), info.end(), audio.begin() + 4);
+  const std::vector<std::uint8_t> adtl = {'a', 'd', 't', 'l', 'l', 'a', 'b', 'l'};
+  EXPECT_EQ(TagsOf(WaveFile({{"data", audio}, {"LIST", body}})), tags);
+  EXPECT_EQ(TagsOf(WaveFile({{"LIST", body}, {"data", audio}})), tags);
+  EXPECT_EQ(TagsOf(WaveFile({{"LIST", adtl}, {"data", audio}, {"LIST", body}})), tags);
+  EXPECT_TRUE(TagsOf(WaveFile({{"data", audio}})).empty());
+  std::vector<std::uint8_t> cut = WaveFile({{"data", audio}, {"LIST", body}});
+  cut.resize(cut.size() - 6);
+  EXPECT_TRUE(TagsOf(cut).empty());
 }
 
 }  // namespace
