@@ -181,3 +181,51 @@ TEST(FlacEncoding, FailsWhenTheSinkFailsOrTheFramesDoNotMatch) {
 
 }  // namespace
 }  // namespace quenlow
+
+#include "flac/flac_tags.h"
+#include "flac/flac_writer.h"
+#include "wav/wav_test_files.h"
+
+namespace quenlow {
+namespace {
+
+TEST(OutputFlacWriter, TheFileTakesItsNameOnlyWhenCompleteAndReadsBackWithItsTags) {
+  test::ScratchFolder folder;
+  const std::string name = folder.Path("song QLW filtered.flac");
+  const Bytes packed = PackedNoise(30000, 4);
+  const RecordingTags tags = {{"TITLE", "Song (filtered, Quenlow)"}, {"ALBUM", "Album"}};
+  {
+    OutputFlacWriter writer(name, 176400, 30000, tags);
+    writer.Append(packed.data(), 6 * 10000);
+    writer.Append(packed.data() + 6 * 10000, 6 * 20000);
+    ASSERT_TRUE(writer.Complete().ok);
+    EXPECT_TRUE(folder.Entries().empty()) << "named before it was put in place";
+    ASSERT_TRUE(writer.PutInPlace().ok);
+  }
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{"song QLW filtered.flac"});
+  const Decoded decoded = Decode(test::ReadWholeFile(name));
+  EXPECT_EQ(FirstDifference(decoded.packed, packed), "");
+  EXPECT_EQ(ReadFlacTags(name), tags);
+  EXPECT_EQ(ReadFlacTags(folder.Path("nothing.flac")), std::nullopt);
+}
+
+TEST(OutputFlacWriter, AWriterThatFailsOrGoesUnplacedLeavesNothing) {
+  test::ScratchFolder folder;
+  const Bytes packed = PackedNoise(100, 5);
+  {
+    OutputFlacWriter unplaced(folder.Path("a.flac"), 192000, 100, {});
+    unplaced.Append(packed.data(), packed.size());
+    ASSERT_TRUE(unplaced.Complete().ok);
+  }
+  {
+    OutputFlacWriter shortOfFrames(folder.Path("b.flac"), 192000, 100, {});
+    shortOfFrames.Append(packed.data(), 6 * 99);
+    EXPECT_FALSE(shortOfFrames.Finish().ok);
+  }
+  OutputFlacWriter noFolder(folder.Path("missing/c.flac"), 192000, 100, {});
+  EXPECT_FALSE(noFolder.Finish().ok);
+  EXPECT_TRUE(folder.Entries().empty());
+}
+
+}  // namespace
+}  // namespace quenlow
