@@ -7,7 +7,7 @@ what=${1:-test}
 
 # The dialogue needs curses; quenlow-filter needs FFTW, cairo, libsndfile and
 # CLI11 (header-only); quenlow-batch libsndfile and CLI11 too.
-packages=(g++ cmake make pkg-config libncurses-dev libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev libcli11-dev)
+packages=(g++ cmake make pkg-config libncurses-dev libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev nettle-dev libcli11-dev)
 case "$what" in
   build) ;;
   test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev) ;;
