@@ -506,7 +506,9 @@ TEST(BatchProgressLine, NeverReachesTheTerminalsLastColumn) {
     const std::size_t end = drawn.find("\x1b[K");
     ASSERT_TRUE(drawn[0] == '\r' && end != std::string::npos) << drawn;
     EXPECT_LE(end - 1, static_cast<std::size_t>(columns - 1)) << drawn;
-    if (length == 200) EXPECT_EQ(end - 1, static_cast<std::size_t>(columns - 1)) << drawn;
+    if (length == 200) {
+      EXPECT_EQ(end - 1, static_cast<std::size_t>(columns - 1)) << drawn;
+    }
   }
   std::fclose(terminal);
   close(master);

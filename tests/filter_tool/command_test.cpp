@@ -150,7 +150,7 @@ TEST(FilterCommand, WrongUsageEndsWithStatusTwoAndSaysWhy) {
 // the command fails, and leaves neither the file nor a piece of it.
 TEST(FilterCommand, ADesignWhoseWriteFailsLeavesNoFile) {
   const test::ScratchFolder folder;
-  const Ran ran = Command(folder.path(), "design -o new.dat", "trap '' XFSZ; ulimit -f 2; ");
+  const Ran ran = Command(folder.path(), "design new.dat", "trap '' XFSZ; ulimit -f 2; ");
   EXPECT_EQ(ran.status, 1) << ran.output;
   EXPECT_THAT(ran.output, HasSubstr("quenlow-filter design: cannot write new.dat"));
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
