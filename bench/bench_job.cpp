@@ -27,9 +27,9 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "batch/batch_progress.h"
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/fast_filter_kernel.h"
 #include "dsp/filtered_pass.h"

@@ -1,7 +1,7 @@
 #include "app/job_run.h"
 
 #include "app/interruption.h"
-#include "app/job.h"
+#include "job/job.h"
 #include "console/screens.h"
 #include "platform/system_facts.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"

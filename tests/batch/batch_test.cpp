@@ -17,12 +17,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_report.h"
 #include "e2e/pty_session.h"
 #include "support/recording.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

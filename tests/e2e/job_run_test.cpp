@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "e2e/pty_session.h"
 #include "e2e/test_files.h"

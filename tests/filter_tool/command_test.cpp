@@ -12,7 +12,7 @@
 #include <cctype>
 #include <string>
 
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

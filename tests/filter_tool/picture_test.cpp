@@ -12,7 +12,7 @@
 #include "dsp/filter_taps.h"
 #include "filter_tool/plot.h"
 #include "filter_tool/show.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

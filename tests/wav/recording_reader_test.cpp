@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "wav/recording_reader.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

@@ -3,7 +3,7 @@
 #include <random>
 
 #include "wav/wav_reader.h"
-#include "wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

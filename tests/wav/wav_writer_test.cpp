@@ -11,7 +11,7 @@
 #include "wav/output_wav_header.h"
 #include "wav/unfinished_outputs.h"
 #include "wav/wav_writer.h"
-#include "wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

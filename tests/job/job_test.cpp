@@ -1,4 +1,4 @@
-#include "app/job.h"
+#include "job/job.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
@@ -22,7 +22,7 @@
 #include "support/boundary_case.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

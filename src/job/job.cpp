@@ -1,4 +1,4 @@
-#include "app/job.h"
+#include "job/job.h"
 
 #include <atomic>
 #include <new>
@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 #include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"

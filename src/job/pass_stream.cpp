@@ -1,4 +1,4 @@
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 
 #include <algorithm>
 #include <condition_variable>

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "app/interruption.h"
-#include "app/job.h"
+#include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
 #include "support/recording.h"
@@ -33,7 +33,7 @@
 #include "wav/unfinished_outputs.h"
 #include "wav/wav_reader.h"
 #include "wav/wav_writer.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUENLOW_ADDRESS_SANITIZER 1
