@@ -1,5 +1,6 @@
 #include "app/job_run.h"
 
+#include "app/dialogue_messages.h"
 #include "app/interruption.h"
 #include "job/job.h"
 #include "console/screens.h"
@@ -15,9 +16,9 @@ int RunJob(const std::string& inputFileName, const WavFormatInfo& info, std::int
   const double start = platform::MonotonicSeconds();
   double waited = 0.0;
   JobOptions options;
-  options.tell = [&waited](const std::string& message) {
+  options.tell = [&waited](const JobNote& note) {
     const double shown = platform::MonotonicSeconds();
-    console::ShowError(message);
+    console::ShowError(DialogueText(note));
     waited += platform::MonotonicSeconds() - shown;
   };
   const bool written = ProcessRecording(inputFileName, info, frameCount, options);

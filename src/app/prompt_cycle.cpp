@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/dialogue_messages.h"
 #include "app/job_run.h"
 #include "console/screens.h"
 #include "platform/files.h"
@@ -37,7 +38,7 @@ int RunPromptCycle() {
     }
     const WavHeaderResult header = ReadWavHeader(name);
     if (!header.info) {
-      console::ShowError(header.message);
+      console::ShowError(DialogueText(header.rejection));
       continue;
     }
     const WavFormatInfo& info = *header.info;

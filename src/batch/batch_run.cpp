@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/batch_messages.h"
 #include "job/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
@@ -118,7 +119,7 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
   job.makeUnfiltered = file.makeUnfiltered;
   job.makeFiltered = file.makeFiltered;
   std::vector<std::string> told;
-  job.tell = [&told](const std::string& message) { told.push_back(Trimmed(message)); };
+  job.tell = [&told](const JobNote& note) { told.push_back(BatchText(note)); };
   job.progress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
   const bool written = ProcessRecording(*opened.source, opened.sampleRate, opened.frames, job);
   report.elapsed = SecondsSince(start);

@@ -23,18 +23,18 @@ constexpr std::int64_t kMaxFrames = std::int64_t{1} << 40;
 RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount)
     : fileName_(fileName), dataOffset_(info.dataOffset), frameCount_(std::max<std::int64_t>(frameCount, 0)) {
   if (frameCount > kMaxFrames) {
-    Fail(fileName + " is longer than any output file can hold");
+    Fail(SourceProblem::kTooLong);
     return;
   }
   const platform::OpenedFile opened = platform::OpenForReading(fileName);
   file_ = opened.handle;
   if (file_ == platform::kNoFile) {
-    Fail(fileName + " cannot be read: " + platform::ErrorText(opened.error));
+    Fail(SourceProblem::kCannotOpen, opened.error);
     return;
   }
   const std::optional<platform::FileState> state = platform::StateOf(file_);
   if (!state) {
-    Fail(fileName + " cannot be read");
+    Fail(SourceProblem::kCannotRead);
     return;
   }
   atOpen_ = *state;
@@ -58,7 +58,7 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   const std::size_t got = platform::ReadAt(file_, offset, bytes, static_cast<std::size_t>(held));
   std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
   if (got != held || !Unchanged()) {
-    Fail(fileName_ + " changed while it was being read: the outputs were not written");
+    Fail(SourceProblem::kChanged);
     return false;
   }
   if constexpr (std::endian::native == std::endian::big) {
@@ -72,17 +72,17 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
 
 bool RecordingReader::Ok() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return failure_.empty();
+  return failure_.problem == SourceProblem::kNone;
 }
 
-std::string RecordingReader::Failure() const {
+SourceFailure RecordingReader::Failure() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return failure_;
 }
 
-void RecordingReader::Fail(std::string why) {
+void RecordingReader::Fail(SourceProblem problem, platform::SystemError error) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (failure_.empty()) failure_ = std::move(why);
+  if (failure_.problem == SourceProblem::kNone) failure_ = SourceFailure{problem, fileName_, error, 0, {}};
 }
 
 bool RecordingReader::Unchanged() const { return platform::StateOf(file_) == atOpen_; }

@@ -23,7 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "app/interruption.h"
+#include "job/interruption.h"
+#include "app/dialogue_messages.h"
 #include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
@@ -130,7 +131,7 @@ ChildRun RunJobInChild(const Recording& recording, const std::string& filterFile
   return RunInChild(prepare, [&](std::string& report) {
     JobOptions options;
     options.filterFile = filterFile;
-    options.tell = [&report](const std::string& message) { report.append(message).append("\n"); };
+    options.tell = [&report](const JobNote& note) { report.append(DialogueText(note)).append("\n"); };
     return ProcessRecording(recording.path, recording.info, recording.frames, options);
   });
 }
@@ -272,7 +273,7 @@ TEST(JobFaults, AnInputDeletedAfterItsCheckIsReportedAndNoOutputReplaced) {
   std::vector<std::string> messages;
   JobOptions options;
   options.filterFile = kSuppliedFilter;
-  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { messages.push_back(DialogueText(note)); };
   EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   EXPECT_TRUE(Mentions(messages, "gone.wav"));
   EXPECT_EQ(test::ReadWholeFile(folder.Path("gone QLW unfiltered.wav")), kOldContent);
@@ -327,9 +328,9 @@ TEST(JobFaults, AnInputChangedWhileTheJobReadsItIsReportedAndNoOutputReplaced) {
     std::vector<std::string> messages;
     JobOptions options;
     options.filterFile = folder.Path("no recfilt.dat");
-    options.tell = [&](const std::string& m) {
+    options.tell = [&](const JobNote& note) {
       if (messages.empty()) c.change(recording.path);
-      messages.push_back(m);
+      messages.push_back(DialogueText(note));
     };
     EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, options));
     ASSERT_EQ(messages.size(), 2u);
@@ -376,13 +377,13 @@ TEST(JobFaults, AHeaderPromisingMoreThanTheFileHoldsGivesTheFramesHeld) {
   const std::vector<std::int16_t> samples = Ramp(1013);
   const std::string path = folder.Write("huge.wav", test::Join({test::CanonicalHeader(figures), test::SamplesAsBytes(samples)}));
   const WavHeaderResult header = ReadWavHeader(path);
-  ASSERT_TRUE(header.info.has_value()) << header.message;
+  ASSERT_TRUE(header.info.has_value());
   const std::int64_t frames = SampleFrameCount(*header.info);
   EXPECT_EQ(frames, 1013);
   std::vector<std::string> messages;
   JobOptions options;
   options.filterFile = kSuppliedFilter;
-  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { messages.push_back(DialogueText(note)); };
   ASSERT_TRUE(ProcessRecording(path, *header.info, frames, options));
   EXPECT_TRUE(messages.empty());
   const test::ReferenceOutputs reference = test::RunReferenceChain(samples, SuppliedTaps());
@@ -442,7 +443,7 @@ FilterFault RunWithFilter(const test::ScratchFolder& folder, const Recording& re
   FilterFault fault;
   JobOptions options;
   options.filterFile = filter;
-  options.tell = [&](const std::string& m) { fault.messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { fault.messages.push_back(DialogueText(note)); };
   fault.result = ProcessRecording(recording.path, recording.info, recording.frames, options);
   // The filtered file is then made of dither alone: every value within one
   // step of zero.
@@ -522,7 +523,7 @@ TEST(JobFaults, ACoefficientFileOfManyMegabytesOfOneFieldIsReadInConstantMemory)
   JobOptions options;
   options.filterFile = filter;
   std::vector<std::string> messages;
-  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { messages.push_back(DialogueText(note)); };
   EXPECT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   EXPECT_EQ(messages, std::vector<std::string>{" " + filter + " holds only 2 of 215 numbers: the rest are taken as 0  "});
 }
@@ -543,7 +544,7 @@ TEST(JobFaults, AnInterruptionAtAnyMomentLeavesNoTemporaryFile) {
       // Every other round with named temporary files, as on file systems
       // without unnamed ones: those the clean-up has to remove.
       AllowUnnamedOutputs(round % 2 == 0);
-      if (!WatchForInterruption()) _exit(3);
+      if (!LeaveNoOutputOnInterruption()) _exit(3);
       ssize_t ignored = write(ready[1], "r", 1);
       (void)ignored;
       for (int i = 0;; ++i) {

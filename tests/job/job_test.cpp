@@ -1,4 +1,5 @@
 #include "job/job.h"
+#include "app/dialogue_messages.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -52,7 +53,7 @@ struct Told {
   JobOptions Options(const std::string& filterFile) {
     JobOptions options;
     options.filterFile = filterFile;
-    options.tell = [this](const std::string& message) { messages.push_back(message); };
+    options.tell = [this](const JobNote& note) { messages.push_back(DialogueText(note)); };
     return options;
   }
 };
