@@ -28,6 +28,7 @@
 #include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
+#include "support/first_difference.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
 #include "wav/output_wav_header.h"
@@ -295,8 +296,8 @@ TEST(JobFaults, AnInputTruncatedAfterItsCheckGivesWholeFilesWithSilenceForTheRes
   options.filterFile = kSuppliedFilter;
   ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   const test::ReferenceOutputs reference = test::RunReferenceChain(expected, SuppliedTaps());
-  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("cut QLW unfiltered.wav"))) == reference.unfiltered);
-  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("cut QLW filtered.wav"))) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("cut QLW unfiltered.wav"))), reference.unfiltered), "");
+  EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("cut QLW filtered.wav"))), reference.filtered), "");
 }
 
 // The recording changes under the job, after it was opened (the message
@@ -387,7 +388,7 @@ TEST(JobFaults, AHeaderPromisingMoreThanTheFileHoldsGivesTheFramesHeld) {
   ASSERT_TRUE(ProcessRecording(path, *header.info, frames, options));
   EXPECT_TRUE(messages.empty());
   const test::ReferenceOutputs reference = test::RunReferenceChain(samples, SuppliedTaps());
-  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("huge QLW filtered.wav"))) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("huge QLW filtered.wav"))), reference.filtered), "");
 
   test::ScratchFolder other;
   const std::string copy = other.Write("huge.wav", test::ReadWholeFile(path));
