@@ -38,6 +38,10 @@ std::string WriteText(const WriteResult& result) {
       why = "only " + std::to_string(result.given) + " of " + std::to_string(result.expected) +
             " sample bytes were given";
       break;
+    case WriteFailure::kEncoderSetUp: why = "the FLAC encoder could not be set up"; break;
+    case WriteFailure::kPartFrame: why = "a piece of sample bytes was not whole frames"; break;
+    case WriteFailure::kTooManyFrames: why = "more frames were given than announced"; break;
+    case WriteFailure::kStreamNotEnded: why = "the FLAC stream could not be ended"; break;
     case WriteFailure::kSystem:
     case WriteFailure::kNone: why = platform::ErrorText(result.error); break;
   }

@@ -19,9 +19,10 @@ constexpr std::uint64_t kDropLag = std::uint64_t{32} << 20;
 }  // namespace
 
 OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
-                                 std::int64_t frameCount, std::uint64_t riffSizeLimit)
-    : finalName_(std::move(finalName)) {
-  const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit);
+                                 std::int64_t frameCount, std::uint64_t riffSizeLimit,
+                                 std::vector<std::uint8_t> trailer)
+    : finalName_(std::move(finalName)), trailer_(std::move(trailer)) {
+  const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit, trailer_.size());
   if (!layout) {
     Fail(WriteFailure::kFormatTooLarge);
     return;
@@ -67,6 +68,7 @@ WriteResult OutputWavWriter::Complete() {
     Fail(WriteFailure::kTooFewBytes);
     return result_;
   }
+  if (!trailer_.empty()) Put(trailer_.data(), trailer_.size());
   if (!Flush()) return result_;
   if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) FailWithSystemError(error);
   return result_;
