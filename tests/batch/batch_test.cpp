@@ -20,6 +20,7 @@
 #include "app/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_report.h"
+#include "version.h"
 #include "e2e/pty_session.h"
 #include "support/recording.h"
 #include "wav/wav_test_files.h"
@@ -251,7 +252,8 @@ TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {
     std::string said;  // on stdout or stderr
   };
   const Case cases[] = {
-      {{"--version"}, 0, "quenlow-batch 1"},
+      {{"--version"}, 0, std::string("quenlow-batch ") + kVersion + "\n"},
+      {{"-V"}, 0, std::string("quenlow-batch ") + kVersion + "\n"},
       {{"--help"}, 0, "--skip-existing"},
       {{}, 2, "FILE|FOLDER is required"},
       {{"--only", "both", "a.wav"}, 2, "--only"},

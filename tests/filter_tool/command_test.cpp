@@ -12,6 +12,7 @@
 #include <cctype>
 #include <string>
 
+#include "version.h"
 #include "wav/wav_test_files.h"
 
 namespace quenlow {
@@ -142,6 +143,16 @@ TEST(FilterCommand, WrongUsageEndsWithStatusTwoAndSaysWhy) {
     EXPECT_THAT(run.output, HasSubstr(c.says));
   }
   EXPECT_TRUE(folder.Entries().empty());
+}
+
+// Both spellings print the project's version and nothing else.
+TEST(FilterCommand, VersionIsTheProjectsVersion) {
+  const test::ScratchFolder folder;
+  for (const char* flag : {"--version", "-V"}) {
+    const Ran run = Command(folder.path(), flag);
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.output, std::string("quenlow-filter ") + kVersion + "\n") << flag;
+  }
 }
 
 }  // namespace
