@@ -328,7 +328,7 @@ TEST(InstalledBatch, RunsFromAnyFolderWithTheInstalledFilter) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(ReadWholeFile(folder.Path("a QLW filtered.wav")) == DialogueJob(music).filtered);
-  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1"));
+  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1.gz"));
 }
 
 // The job's progress, which the batch draws from: on the job's own thread,
