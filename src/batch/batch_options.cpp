@@ -2,6 +2,10 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
+#include "version.h"
+
 namespace quenlow {
 
 namespace {
@@ -21,7 +25,7 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
   BatchOptions options;
   CLI::App app{kDescription, "quenlow-batch"};
   app.footer(kFooter);
-  app.set_version_flag("--version", "quenlow-batch 1");
+  app.set_version_flag("-V,--version", std::string("quenlow-batch ") + kVersion);
   app.add_option("FILE|FOLDER", options.inputs, "recordings, and folders of them")->required();
   app.add_flag("-r,--recursive", options.recursive, "take the subfolders of a folder too");
   app.add_option("-o,--output", options.outputFolder,

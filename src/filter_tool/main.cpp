@@ -10,6 +10,7 @@
 #include "filter_tool/design_command.h"
 #include "filter_tool/show.h"
 #include "filter_tool/welch_command.h"
+#include "version.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ const std::vector<double> kInputRates = {44100.0, 48000.0};
 int main(int argc, char** argv) {
   CLI::App app{"See what a coefficient file does, design one, and picture the spectra of recordings.",
                "quenlow-filter"};
-  app.set_version_flag("--version", "quenlow-filter 1");
+  app.set_version_flag("-V,--version", std::string("quenlow-filter ") + quenlow::kVersion);
   app.require_subcommand(1);
   std::string size = "1200x700";
 

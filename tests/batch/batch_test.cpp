@@ -26,6 +26,7 @@
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
+#include "version.h"
 #include "e2e/pty_session.h"
 #include "support/first_difference.h"
 #include "support/recording.h"
@@ -284,7 +285,8 @@ TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {
     std::string said;  // on stdout or stderr
   };
   const Case cases[] = {
-      {{"--version"}, 0, "quenlow-batch 1"},
+      {{"--version"}, 0, std::string("quenlow-batch ") + kVersion + "\n"},
+      {{"-V"}, 0, std::string("quenlow-batch ") + kVersion + "\n"},
       {{"--help"}, 0, "--skip-existing"},
       {{}, 2, "FILE|FOLDER is required"},
       {{"--only", "both", "a.wav"}, 2, "--only"},
@@ -359,7 +361,7 @@ TEST(InstalledBatch, RunsFromAnyFolderWithTheInstalledFilter) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(test::FirstDifference(ReadWholeFile(folder.Path("a QLW filtered.wav")), DialogueJob(music).filtered, 44), "");
-  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1"));
+  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1.gz"));
 }
 
 // The job's progress, which the batch draws from: on the job's own thread,

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/wav_test_files.h"
+#include "version.h"
 
 namespace quenlow {
 namespace {
@@ -154,6 +155,16 @@ TEST(FilterCommand, ADesignWhoseWriteFailsLeavesNoFile) {
   EXPECT_EQ(ran.status, 1) << ran.output;
   EXPECT_THAT(ran.output, HasSubstr("quenlow-filter design: cannot write new.dat"));
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
+}
+
+// Both spellings print the project's version and nothing else.
+TEST(FilterCommand, VersionIsTheProjectsVersion) {
+  const test::ScratchFolder folder;
+  for (const char* flag : {"--version", "-V"}) {
+    const Ran run = Command(folder.path(), flag);
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.output, std::string("quenlow-filter ") + kVersion + "\n") << flag;
+  }
 }
 
 }  // namespace
