@@ -15,7 +15,7 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
-// Kaiser's formulas hold to within a decibel up to about 130 dB; past it the
+// Kaiser's formulas hold to within a decibel up to about 120 dB; past it the
 // taps' own rounding sets the floor. The tolerance the manual promises.
 double AttenuationTolerance(DesignWindow window) { return window == DesignWindow::Kaiser ? 1.0 : 3.0; }
 
@@ -38,7 +38,7 @@ void Describe(const DesignRequest& request, const FilterDesign& design, std::ost
     err << "quenlow-filter design: warning: the stopband measures " << Format("%.1f dB", figures.stopbandAttenuationDb)
         << ", " << Format("%.1f dB", shortfall) << " short of the " << Format("%.1f dB", design.attenuationDb)
         << (request.attenuationDb ? " asked for" : " expected")
-        << " (past about 130 dB Kaiser's formulas promise more than 215 taps give)\n";
+        << " (past about 120 dB Kaiser's formulas promise more than 215 taps give)\n";
   }
 }
 

@@ -203,7 +203,7 @@ void DrawPanel(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double 
 
 Rgb SeriesColour(std::size_t i) { return kPalette[i % kPalette.size()]; }
 
-double SeriesLineWidth(std::size_t i, std::size_t count) { return 1.6 + 1.4 * static_cast<double>(count - 1 - i); }
+double SeriesLineWidth(std::size_t i, std::size_t count) { return 1.6 + 2.0 * static_cast<double>(count - 1 - i); }
 
 bool IsPictureName(const std::string& path) {
   const std::string lower = Lower(path);
