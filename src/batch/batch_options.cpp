@@ -2,6 +2,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+
 namespace quenlow {
 
 namespace {
@@ -22,16 +24,29 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
   CLI::App app{kDescription, "quenlow-batch"};
   app.footer(kFooter);
   app.set_version_flag("--version", "quenlow-batch 1");
+  app.failure_message([](const CLI::App*, const CLI::Error& error) {
+    return std::string("quenlow-batch: ") + error.what() + "\nRun with --help for more information.\n";
+  });
   app.add_option("FILE|FOLDER", options.inputs, "recordings, and folders of them")->required();
   app.add_flag("-r,--recursive", options.recursive, "take the subfolders of a folder too");
   app.add_option("-o,--output", options.outputFolder,
                  "write the outputs under DIR (a folder's subfolders mirrored) instead of beside each input")
-      ->option_text("DIR");
+      ->option_text("DIR")
+      ->check(CLI::Validator(
+          [](std::string& folder) {
+            std::error_code error;
+            if (folder.empty()) return std::string("the folder's name is empty");
+            if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error)) {
+              return folder + " is not a folder";
+            }
+            return std::string();
+          },
+          "DIR"));
   std::string only;
   app.add_option("--only", only, "make only this one of the two outputs")
       ->option_text("unfiltered|filtered")
       ->check(CLI::IsMember({"unfiltered", "filtered"}));
-  app.add_flag("--skip-existing", options.skipExisting, "leave an input whose outputs exist alone (resumes a batch)");
+  app.add_flag("--skip-existing", options.skipExisting, "make only the outputs that do not exist yet; an input whose outputs all exist is skipped (resumes a stopped batch)");
   app.add_option("--filter", options.filterFile,
                  "the coefficient file (default: recfilt.dat in the current folder, then the installed one)")
       ->option_text("FILE");
