@@ -15,7 +15,7 @@ constexpr const char* kDescription =
 
 constexpr const char* kFooter =
     "Exit status: 0 when every file was done or skipped, 1 when any was rejected or failed,\n"
-    "2 for a usage error or a missing coefficient file. See quenlow-batch(1).";
+    "2 for a usage error or no usable coefficient file. See quenlow-batch(1).";
 
 }  // namespace
 
@@ -51,7 +51,7 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
                  "the coefficient file (default: recfilt.dat in the current folder, then the installed one)")
       ->option_text("FILE");
   app.add_flag("--allow-no-filter", options.allowNoFilter,
-               "go on without a coefficient file: the filtered outputs then hold dither only");
+               "go on without a usable coefficient file: the filtered outputs then hold dither only");
   app.add_flag("-q,--quiet", options.quiet, "no progress, no summary: only the files that went wrong");
   app.add_flag("--json", options.json, "one JSON object per file on standard output");
   try {
