@@ -299,6 +299,9 @@ int RunBatch(const BatchOptions& options) {
     progress.StartFile(++number, file.input.path, working ? file.seconds : 0, working);
     if (working) Process(file, base, progress, report);
     if (report.result == FileResult::Done && file.makeFiltered) report.warnings = filter->warnings;
+    // The line names the file already: a reason that starts with its name
+    // says the rest.
+    if (report.reason.starts_with(file.input.path + " ")) report.reason.erase(0, file.input.path.size() + 1);
     const bool wentWrong = report.result == FileResult::Rejected || report.result == FileResult::Failed;
     progress.EndFile(ResultName(report.result), report.result == FileResult::Done ? DoneDetail(report) : report.reason,
                      wentWrong);
