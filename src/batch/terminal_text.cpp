@@ -33,11 +33,30 @@ std::string Hex(unsigned char byte) {
   return {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0x0F]};
 }
 
+// The main blocks of combining marks and of wide characters, for a system
+// without a UTF-8 locale to ask.
+int CellsByBlock(char32_t code) {
+  constexpr char32_t kCombining[][2] = {
+      {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F}};
+  constexpr char32_t kWide[][2] = {{0x1100, 0x115F}, {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},
+                                   {0x4E00, 0x9FFF}, {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},
+                                   {0xFE30, 0xFE4F}, {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
+                                   {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD}};
+  for (const auto& block : kCombining) {
+    if (code >= block[0] && code <= block[1]) return 0;
+  }
+  for (const auto& block : kWide) {
+    if (code >= block[0] && code <= block[1]) return 2;
+  }
+  return 1;
+}
+
 // The cells of one character, by the C library's tables for UTF-8 whatever
 // the user's locale (the locale is this thread's alone while asked).
 int CharacterCells(char32_t code) {
   static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  if (code < 0x80 || utf8 == static_cast<locale_t>(nullptr)) return 1;
+  if (code < 0x80) return 1;
+  if (utf8 == static_cast<locale_t>(nullptr)) return CellsByBlock(code);
   const locale_t before = uselocale(utf8);
   const int cells = wcwidth(static_cast<wchar_t>(code));
   uselocale(before);

@@ -12,6 +12,8 @@
 #include "filter_tool/design_command.h"
 #include "filter_tool/show.h"
 #include "filter_tool/welch_command.h"
+#include "platform/interruption_watch.h"
+#include "wav/unfinished_outputs.h"
 
 namespace {
 
@@ -28,6 +30,13 @@ std::string ReadSize(const std::string& text, int& width, int& height) {
 }
 
 const std::vector<double> kInputRates = {44100.0, 48000.0};
+
+// A picture or design being written is removed when the program is stopped
+// (it is a named temporary where the file system has no unnamed files).
+int LeaveCleanly(quenlow::platform::StopCause) {
+  quenlow::RemoveUnfinishedOutputsForGood();
+  return quenlow::platform::kUsualStopStatus;
+}
 
 // An empty name is a fault, never the option left out.
 const CLI::Validator kNamed(
@@ -49,6 +58,7 @@ const CLI::Validator kFloor(
 }  // namespace
 
 int main(int argc, char** argv) {
+  quenlow::platform::WatchForStopRequests(LeaveCleanly);
   CLI::App app{"See what a coefficient file does, design one, and picture the spectra of recordings.",
                "quenlow-filter"};
   app.set_version_flag("--version", "quenlow-filter 1");
