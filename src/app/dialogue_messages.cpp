@@ -1,12 +1,32 @@
 #include "app/dialogue_messages.h"
 
+#include <cmath>
+#include <cstdio>
+
 #include "app/output_refusal_text.h"
 #include "dsp/filter_taps.h"
+#include "job/output_levels.h"
 
 namespace quenlow {
 namespace {
 
 std::string Boxed(const std::string& text) { return " " + text + "  "; }
+
+// 3360 as "3,360".
+std::string GroupedCount(std::int64_t count) {
+  std::string digits = std::to_string(count);
+  for (int at = static_cast<int>(digits.size()) - 3; at > 0; at -= 3) digits.insert(static_cast<std::size_t>(at), ",");
+  return digits;
+}
+
+// "+0.64 dB"; a peak that is not finite (a filter that is not) as "+inf dB".
+std::string PeakText(double peak) {
+  const double decibels = PeakDecibels(OutputLevels{0, peak});
+  if (!std::isfinite(decibels)) return decibels > 0 ? "+inf dB" : "-inf dB";
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.2f dB", decibels);
+  return text;
+}
 
 std::string SourceText(const SourceFailure& failure) {
   const std::string& name = failure.name;
@@ -71,6 +91,12 @@ std::string DoubtText(const std::string& path, const FilterFileCheck& check) {
 }
 
 }  // namespace
+
+std::string DialogueClippingText(const OutputLevels& filtered) {
+  const std::string samples = GroupedCount(filtered.clipped) + (filtered.clipped == 1 ? " sample" : " samples");
+  return " The filtered file clips in " + samples + " (peak " + PeakText(filtered.peak) +
+         " before clipping): the filter overshoots on this loud recording  ";
+}
 
 std::string DialogueText(WavRejection rejection) {
   switch (rejection) {

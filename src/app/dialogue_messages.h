@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "dsp/filtered_pass.h"
 #include "job/job_note.h"
 #include "wav/recording_format.h"
 
@@ -13,5 +14,8 @@ namespace quenlow {
 std::string DialogueText(WavRejection rejection);
 // What the job tells the user.
 std::string DialogueText(const JobNote& note);
+
+// The note for a filtered output whose samples were saturated.
+std::string DialogueClippingText(const OutputLevels& filtered);
 
 }  // namespace quenlow

@@ -20,6 +20,8 @@ int RunJob(const std::string& inputFileName, HeldFile checkedFile, const WavForm
   const double start = platform::MonotonicSeconds();
   double waited = 0.0;
   JobOptions options;
+  OutputLevels filtered;
+  options.filteredLevels = &filtered;
   options.tell = [&waited](const JobNote& note) {
     const double shown = platform::MonotonicSeconds();
     console::ShowError(DialogueText(note));
@@ -29,6 +31,10 @@ int RunJob(const std::string& inputFileName, HeldFile checkedFile, const WavForm
                            ? ProcessRecording(inputFileName, std::move(checkedFile), info, frameCount, options)
                            : ProcessRecording(inputFileName, info, frameCount, options);
   const double elapsed = platform::MonotonicSeconds() - start - waited;
+  // A filter that overshoots on a loud recording clips the filtered file: a
+  // listener comparing the two should know it is not the missing filter
+  // they hear.
+  if (written && filtered.clipped > 0) console::ShowNote(DialogueClippingText(filtered));
   const int status = written ? 0 : 1;
   TreatCtrlCAsTheClosingKey(status);
   console::ShowFinished(elapsed);

@@ -82,7 +82,10 @@ void ListFolder(const std::string& folder, const std::string& subfolder, bool re
 }  // namespace
 
 bool IsOutputName(const std::string& path) {
-  return EndsWith(path, kUnfilteredSuffix) || EndsWith(path, kFilteredSuffix);
+  for (std::string_view suffix : {kUnfilteredSuffix, kFilteredSuffix, kUnfilteredFlacSuffix, kFilteredFlacSuffix}) {
+    if (EndsWith(path, suffix)) return true;
+  }
+  return false;
 }
 
 bool IsWavName(const std::string& path) { return EndsWith(Lower(platform::FileNameOf(path)), ".wav"); }
@@ -109,18 +112,18 @@ std::vector<BatchInput> FindBatchInputs(const std::vector<std::string>& argument
   return inputs;
 }
 
-OutputNames BatchOutputNames(const BatchInput& input, const std::string& outputFolder) {
+OutputNames BatchOutputNames(const BatchInput& input, const std::string& outputFolder, bool flac) {
   std::string base = outputFolder.empty() ? input.path
                                           : Join(Join(outputFolder, input.subfolder), platform::FileNameOf(input.path));
-  if (IsWavName(input.path)) {
-    return {OutputFileName(base, kUnfilteredSuffix), OutputFileName(base, kFilteredSuffix)};
-  }
+  const std::string_view unfiltered = flac ? kUnfilteredFlacSuffix : kUnfilteredSuffix;
+  const std::string_view filtered = flac ? kFilteredFlacSuffix : kFilteredSuffix;
+  if (IsWavName(input.path)) return {OutputFileName(base, unfiltered), OutputFileName(base, filtered)};
   // The extension is what follows the last dot of the file's own name; a
   // name that starts with its only dot has none.
   const std::size_t nameStart = platform::FileNamePosition(base);
   const auto dot = base.rfind('.');
   if (dot != std::string::npos && dot > nameStart) base.erase(dot);
-  return {base + std::string(kUnfilteredSuffix), base + std::string(kFilteredSuffix)};
+  return {base + std::string(unfiltered), base + std::string(filtered)};
 }
 
 }  // namespace quenlow

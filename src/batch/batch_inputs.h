@@ -33,6 +33,6 @@ struct OutputNames {
 // For a WAV the name less its last four characters, as the dialogue forms
 // it; for other files the name less its extension. Beside the input, or
 // under `outputFolder` with the input's subfolder.
-OutputNames BatchOutputNames(const BatchInput& input, const std::string& outputFolder);
+OutputNames BatchOutputNames(const BatchInput& input, const std::string& outputFolder, bool flac = false);
 
 }  // namespace quenlow

@@ -57,6 +57,14 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
                "go on without a usable coefficient file: the filtered outputs then hold dither only");
   app.add_flag("-q,--quiet", options.quiet, "no progress, no summary: only the files that went wrong");
   app.add_flag("--json", options.json, "one JSON object per file on standard output");
+  std::string format = "wav";
+  app.add_option("--format", format,
+                 "the outputs' format: wav (the dialogue's bytes) or flac (24-bit, the same samples, with the "
+                 "recording's tags)")
+      ->option_text("wav|flac")
+      ->check(CLI::IsMember({"wav", "flac"}));
+  app.add_flag("--tags", options.tags,
+               "WAV outputs carry the recording's tags too, in a LIST/INFO chunk after the audio");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {
@@ -64,6 +72,7 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
   }
   if (only == "unfiltered") options.makeFiltered = false;
   if (only == "filtered") options.makeUnfiltered = false;
+  options.flac = format == "flac";
   return options;
 }
 

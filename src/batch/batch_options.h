@@ -18,6 +18,8 @@ struct BatchOptions {
   bool allowNoFilter = false;
   bool quiet = false;
   bool json = false;
+  bool flac = false;                 // --format flac: the outputs as FLAC, with the recording's tags
+  bool tags = false;                 // --tags: WAV outputs carry the recording's tags too
   bool standardOutputClosed = false;  // found so at start: the JSON log cannot be written
 };
 

@@ -1,5 +1,6 @@
 #include "batch/batch_report.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "batch/batch_progress.h"
@@ -72,6 +73,14 @@ std::string WallTime(double seconds) {
   return text;
 }
 
+// A peak in dB with two places; null when there is none or it is not finite.
+std::string PeakNumber(const std::optional<double>& peakDb) {
+  if (!peakDb || !std::isfinite(*peakDb)) return "null";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.2f", *peakDb);
+  return text;
+}
+
 }  // namespace
 
 const char* ResultName(FileResult result) {
@@ -84,7 +93,7 @@ const char* ResultName(FileResult result) {
   return "failed";
 }
 
-std::string JsonLine(const FileReport& report) {
+std::string JsonLine(const FileReport& report, const FilterIdentity* filter) {
   std::string outputs = "[";
   for (std::size_t i = 0; i < report.outputs.size(); ++i) {
     if (i > 0) outputs += ",";
@@ -101,7 +110,14 @@ std::string JsonLine(const FileReport& report) {
          ",\"frames\":" + std::to_string(report.frames) + ",\"seconds\":" + Number(report.seconds) +
          ",\"result\":\"" + ResultName(report.result) +
          "\",\"reason\":" + (report.reason.empty() ? std::string("null") : JsonString(report.reason)) +
-         ",\"elapsed\":" + Number(report.elapsed) + ",\"warnings\":" + warnings + "}";
+         ",\"elapsed\":" + Number(report.elapsed) + ",\"warnings\":" + warnings +
+         ",\"clipped\":{\"unfiltered\":" + std::to_string(report.clippedUnfiltered) +
+         ",\"filtered\":" + std::to_string(report.clippedFiltered) + "},\"peak_db\":" + PeakNumber(report.peakDb) +
+         ",\"filter\":" +
+         (filter == nullptr ? std::string("null")
+                            : "{\"path\":" + JsonString(filter->path) + ",\"found\":" + JsonString(filter->found) +
+                                  ",\"sha256\":" + JsonString(filter->sha256) + "}") +
+         "}";
 }
 
 std::string FolderJsonLine(const std::string& folder, const std::string& reason) {
@@ -113,6 +129,7 @@ void BatchTotals::Add(const FileReport& report) {
     case FileResult::Done:
       ++done;
       audioSeconds += report.seconds;
+      if (report.clippedFiltered > 0) ++clipped;
       break;
     case FileResult::Skipped: ++skipped; break;
     case FileResult::Rejected: ++rejected; break;
@@ -127,6 +144,9 @@ std::string SummaryLine(const BatchTotals& totals, double wallSeconds) {
                 files, files == 1 ? "" : "s", totals.done, totals.skipped, totals.rejected, totals.failed,
                 totals.audioSeconds / 3600.0, WallTime(wallSeconds).c_str());
   std::string line = text;
+  if (totals.clipped > 0) {
+    line += "; " + std::to_string(totals.clipped) + (totals.clipped == 1 ? " filtered output clips" : " filtered outputs clip");
+  }
   if (totals.unlisted > 0) {
     line += "; " + std::to_string(totals.unlisted) + (totals.unlisted == 1 ? " folder" : " folders") +
             " could not be listed";

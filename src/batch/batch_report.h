@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,13 +19,28 @@ struct FileReport {
   FileResult result = FileResult::Done;
   std::string reason;                // why rejected, failed or skipped
   std::vector<std::string> warnings; // about its filtered output (the coefficient file)
+  // Of a file done: the samples saturated in each output (the unfiltered one
+  // never clips) and the filtered output's peak before saturation, in dB
+  // against full scale, when it was made.
+  std::int64_t clippedUnfiltered = 0;
+  std::int64_t clippedFiltered = 0;
+  std::optional<double> peakDb;
+};
+
+// The coefficient file of the filtered outputs: its path, where it was found
+// ("current folder", "--filter" or "installed") and its SHA-256.
+struct FilterIdentity {
+  std::string path;
+  std::string found;
+  std::string sha256;
 };
 
 const char* ResultName(FileResult result);
 
 // One JSON object on one line: input, outputs, frames, seconds, result,
-// reason (null when there is none), elapsed and warnings.
-std::string JsonLine(const FileReport& report);
+// reason (null when there is none), elapsed, warnings, clipped (per
+// output), peak_db and filter (null when no filtered output was made).
+std::string JsonLine(const FileReport& report, const FilterIdentity* filter = nullptr);
 
 // The JSON line of a folder that could not be listed: folder, result
 // ("unlisted") and reason.
@@ -37,6 +53,7 @@ struct BatchTotals {
   int failed = 0;
   double audioSeconds = 0;  // of the files done
   int unlisted = 0;         // folders that could not be listed
+  int clipped = 0;          // files done whose filtered output clips
   void Add(const FileReport& report);
   // 0 when every file was done or skipped, else 1.
   int ExitStatus() const { return rejected + failed + unlisted > 0 ? 1 : 0; }

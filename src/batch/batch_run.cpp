@@ -16,6 +16,14 @@
 #include <string>
 #include <vector>
 
+#include "digest/sha256.h"
+#include "flac/flac_tags.h"
+#include "flac/flac_writer.h"
+#include "job/output_levels.h"
+#include "platform/files.h"
+#include "wav/recording_tags.h"
+#include "wav/wav_tags.h"
+#include "wav/wav_writer.h"
 #include "batch/batch_messages.h"
 #include "job/job.h"
 #include "batch/batch_inputs.h"
@@ -89,7 +97,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options, const std::vector<Bat
   // overwrite each other's results.
   std::map<std::string, std::string> taken;
   for (const BatchInput& input : inputs) {
-    PlannedFile file{input, BatchOutputNames(input, options.outputFolder)};
+    PlannedFile file{input, BatchOutputNames(input, options.outputFolder, options.flac)};
     file.makeUnfiltered = options.makeUnfiltered;
     file.makeFiltered = options.makeFiltered;
     auto decide = [&](FileResult verdict, std::string reason) {
@@ -126,6 +134,41 @@ std::vector<PlannedFile> Plan(const BatchOptions& options, const std::vector<Bat
   return plan;
 }
 
+// The recording's own tags: a FLAC file's Vorbis comments, a WAV file's
+// LIST/INFO chunk; none for the other formats.
+RecordingTags TagsOfRecording(const std::string& path) {
+  if (std::optional<RecordingTags> tags = ReadFlacTags(path)) return *tags;
+  if (IsWavName(path)) return ReadWavTagsOfFile(path);
+  return {};
+}
+
+// The file's own name less its extension: the title of an output of a
+// recording that has none.
+std::string TitleOfName(const std::string& path) {
+  std::string name = platform::FileNameOf(path);
+  const auto dot = name.rfind('.');
+  if (dot != std::string::npos && dot > 0) name.erase(dot);
+  return name;
+}
+
+// The writers of one file's outputs: FLAC with the recording's tags, or WAV,
+// with the tags after the audio only when asked.
+void ChooseWriters(const BatchOptions& options, const std::string& input, const FilterIdentity& filter,
+                   JobOptions& job) {
+  if (!options.flac && !options.tags) return;
+  const RecordingTags recording = TagsOfRecording(input);
+  const std::string title = TitleOfName(input);
+  const bool flac = options.flac;
+  job.makeWriter = [recording, title, flac, sha = filter.sha256](const std::string& name, std::int64_t rate,
+                                                                  std::int64_t frames,
+                                                                  bool filtered) -> std::unique_ptr<OutputWriter> {
+    const RecordingTags tags =
+        OutputTags(recording, filtered ? OutputKind::Filtered : OutputKind::Unfiltered, title, sha);
+    if (flac) return std::make_unique<OutputFlacWriter>(name, rate, frames, tags);
+    return std::make_unique<OutputWavWriter>(name, 2, rate, frames, kMaxRiffSize, InfoChunk(tags));
+  };
+}
+
 // Runs the job on one planned file; fills in the report's outcome.
 void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& progress, FileReport& report) {
   const Clock::time_point start = Clock::now();
@@ -153,7 +196,13 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
   std::vector<std::string> told;
   job.tell = [&told](const JobNote& note) { told.push_back(BatchText(note)); };
   job.progress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
+  OutputLevels filtered;
+  job.filteredLevels = &filtered;
   const bool written = ProcessRecording(*opened.source, opened.sampleRate, opened.frames, job);
+  if (written && file.makeFiltered) {
+    report.clippedFiltered = filtered.clipped;
+    report.peakDb = PeakDecibels(filtered);
+  }
   report.elapsed = SecondsSince(start);
   if (!written) {
     std::string reason;
@@ -165,11 +214,19 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
 }
 
 std::string DoneDetail(const FileReport& report) {
-  char text[96];
+  char text[160];
   const double speed = report.elapsed > 0 ? report.seconds / report.elapsed : 0;
   std::snprintf(text, sizeof text, "%s of audio in %.1f s (%.0fx)", ClockText(report.seconds).c_str(),
                 report.elapsed, speed);
-  return text;
+  std::string detail = text;
+  if (report.clippedFiltered > 0) {
+    // The filter's overshoot on a loud recording, not the missing filter.
+    std::snprintf(text, sizeof text, "; the filtered file clips in %lld sample%s (peak %+.2f dB before clipping)",
+                  static_cast<long long>(report.clippedFiltered), report.clippedFiltered == 1 ? "" : "s",
+                  report.peakDb.value_or(0.0));
+    detail += text;
+  }
+  return detail;
 }
 
 // The coefficient file every job will read, checked before any work, and
@@ -179,12 +236,13 @@ std::string DoneDetail(const FileReport& report) {
 // says so.
 struct ChosenFilter {
   std::string path;
+  FilterIdentity identity;
   std::vector<std::string> warnings;  // all that apply, the gravest first
   bool usable = true;
 };
 
 ChosenFilter CheckFilter(const std::string& path) {
-  ChosenFilter chosen{path, {}, true};
+  ChosenFilter chosen{path, {}, {}, true};
   FilterTapsReport report;
   const std::optional<FilterTaps> taps = LoadFilterTaps(path, &report);
   if (!taps) {
@@ -227,6 +285,10 @@ std::optional<ChosenFilter> ChooseFilter(const BatchOptions& options) {
     chosen.usable = false;
   } else {
     chosen = CheckFilter(*path);
+    const std::string found = !options.filterFile.empty() ? "--filter"
+                              : *path == kFilterFileName   ? "current folder"
+                                                           : "installed";
+    chosen.identity = FilterIdentity{*path, found, Sha256OfFile(*path).value_or("")};
   }
   if (chosen.usable) return chosen;
   if (!options.allowNoFilter) {
@@ -287,7 +349,7 @@ int RunBatch(const BatchOptions& options) {
   base.filterFile = filter->path;
   int number = 0;
   for (const PlannedFile& file : plan) {
-    FileReport report{file.input.path, {}, file.frames, file.seconds, 0, file.verdict, file.reason, {}};
+    FileReport report{file.input.path, {}, file.frames, file.seconds, 0, file.verdict, file.reason, {}, 0, 0, {}};
     // The outputs made, or those found in place of a file skipped.
     const bool found = file.verdict == FileResult::Skipped && !IsOutputName(file.input.path);
     if (file.verdict == FileResult::Done ? file.makeUnfiltered : found && options.makeUnfiltered) {
@@ -298,7 +360,9 @@ int RunBatch(const BatchOptions& options) {
     }
     const bool working = file.verdict == FileResult::Done;
     progress.StartFile(++number, file.input.path, working ? file.seconds : 0, working);
-    if (working) Process(file, base, progress, report);
+    JobOptions job = base;
+    if (working) ChooseWriters(options, file.input.path, filter->identity, job);
+    if (working) Process(file, job, progress, report);
     if (report.result == FileResult::Done && file.makeFiltered) report.warnings = filter->warnings;
     // The line names the file already: a reason that starts with its name
     // says the rest.
@@ -308,9 +372,14 @@ int RunBatch(const BatchOptions& options) {
                      wentWrong);
     totals.Add(report);
     progress.Remember(totals);
-    json.Write(JsonLine(report));
+    json.Write(JsonLine(report, file.makeFiltered && !filter->identity.path.empty() ? &filter->identity : nullptr));
   }
-  progress.Summary(SummaryLine(totals, SecondsSince(start)));
+  std::string summary = SummaryLine(totals, SecondsSince(start));
+  if (!filter->identity.path.empty()) {
+    summary += "; filter " + VisibleText(filter->identity.path) + " (" + filter->identity.found + "), SHA-256 " +
+               filter->identity.sha256;
+  }
+  progress.Summary(summary);
   running.store(nullptr);
   return json.Failed() ? 1 : totals.ExitStatus();
 }

@@ -10,10 +10,13 @@
 namespace quenlow::console {
 
 inline constexpr const char* kErrorTitle = " ERROR";
+inline constexpr const char* kNoteTitle = " NOTE";
 
 void DrawStartScreen(Console& console);
 std::string PromptFileName(Console& console);
 void ShowError(Console& console, const std::string& message);
+// Something the user should know that is no fault: no beep.
+void ShowNote(Console& console, const std::string& message);
 void ShowFileData(Console& console, int channelCount, std::int64_t sampleRate,
                   std::int64_t frameCount, double durationSeconds);
 void ShowWorking(Console& console);

@@ -84,6 +84,8 @@ void ShowError(Console& console, const std::string& message) {
   ShowMessageBox(console, message, kErrorTitle);
 }
 
+void ShowNote(Console& console, const std::string& message) { ShowMessageBox(console, message, kNoteTitle); }
+
 void ShowFileData(Console& console, int channelCount, std::int64_t sampleRate,
                   std::int64_t frameCount, double durationSeconds) {
   console.NewLine();
@@ -132,6 +134,9 @@ std::string PromptFileName() {
 }
 void ShowError(const std::string& message) {
   if (Console* c = ActiveConsole()) ShowError(*c, message);
+}
+void ShowNote(const std::string& message) {
+  if (Console* c = ActiveConsole()) ShowNote(*c, message);
 }
 void ShowFileData(int channelCount, std::int64_t sampleRate, std::int64_t frameCount,
                   double durationSeconds) {

@@ -18,6 +18,7 @@ void RestoreTerminal();
 void DrawStartScreen();
 std::string PromptFileName();
 void ShowError(const std::string& message);
+void ShowNote(const std::string& message);
 void ShowFileData(int channelCount, std::int64_t sampleRate, std::int64_t frameCount, double durationSeconds);
 
 // The job's rows: the working notice, and the completion rows with the bell.

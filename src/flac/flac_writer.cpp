@@ -109,6 +109,12 @@ WriteResult OutputFlacWriter::PutInPlace() {
   return result_;
 }
 
+void OutputFlacWriter::MarkPlaced() {
+  placed_ = true;
+  unfinishedSlot_ = -1;
+  file_ = platform::kNoFile;
+}
+
 WriteResult OutputFlacWriter::Finish() {
   Complete();
   return PutInPlace();

@@ -11,24 +11,28 @@
 
 #include "platform/files.h"
 #include "wav/recording_tags.h"
-#include "wav/wav_writer.h"
+#include "wav/output_writer.h"
 
 namespace quenlow {
 
-class OutputFlacWriter {
+class OutputFlacWriter : public OutputWriter {
  public:
   OutputFlacWriter(std::string finalName, std::int64_t outputSampleRate, std::int64_t frameCount,
                    const RecordingTags& tags);
-  ~OutputFlacWriter();
+  ~OutputFlacWriter() override;
   OutputFlacWriter(const OutputFlacWriter&) = delete;
   OutputFlacWriter& operator=(const OutputFlacWriter&) = delete;
 
   // Packed sample bytes, 6 a frame, in any number of pieces.
-  void Append(const std::uint8_t* bytes, std::size_t size);
-  WriteResult Complete();
-  WriteResult PutInPlace();
+  void Append(const std::uint8_t* bytes, std::size_t size) override;
+  WriteResult Complete() override;
+  WriteResult PutInPlace() override;
   WriteResult Finish();
-  bool Ok() const { return result_.ok; }
+  bool Ok() const override { return result_.ok; }
+
+  int UnfinishedSlot() const override { return unfinishedSlot_; }
+  const std::string& FinalName() const override { return finalName_; }
+  void MarkPlaced() override;
 
  private:
   class FileSink;

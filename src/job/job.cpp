@@ -74,7 +74,7 @@ JobNote WriteFailed(const WriteResult& result) {
 // needs (with the filter's history before them) into a window of the
 // recording, so memory stays the same however long the recording is.
 template <typename Pass>
-PassOutcome StreamInputPass(OutputWavWriter& writer, SampleSource& reader, Pass& pass, bool filtered,
+PassOutcome StreamInputPass(OutputWriter& writer, SampleSource& reader, Pass& pass, bool filtered,
                             std::int64_t inputFrames, const PieceWritten& onWritten) {
   std::vector<std::int16_t> window(2 * static_cast<std::size_t>(kPieceFrames / OversamplingRatio + 1 +
                                                                 kFilterHistoryFrames));
@@ -141,13 +141,17 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
   const SignalInput whole{nullptr, frameCount};
   const UniformSource jobStart;
   const std::int64_t outputRate = std::int64_t{sampleRate} * OversamplingRatio;
-  std::optional<OutputWavWriter> unfilteredWriter;
-  std::optional<OutputWavWriter> filteredWriter;
+  auto makeWriter = [&](const std::string& name, std::int64_t frames, bool filtered) -> std::unique_ptr<OutputWriter> {
+    if (options.makeWriter) return options.makeWriter(name, outputRate, frames, filtered);
+    return std::make_unique<OutputWavWriter>(name, 2, outputRate, frames);
+  };
+  std::unique_ptr<OutputWriter> unfilteredWriter;
+  std::unique_ptr<OutputWriter> filteredWriter;
   if (options.makeUnfiltered) {
-    unfilteredWriter.emplace(options.unfilteredName, 2, outputRate, UnfilteredFrameCount(frameCount));
+    unfilteredWriter = makeWriter(options.unfilteredName, UnfilteredFrameCount(frameCount), false);
   }
   if (options.makeFiltered) {
-    filteredWriter.emplace(options.filteredName, 2, outputRate, FilteredFrameCount(frameCount));
+    filteredWriter = makeWriter(options.filteredName, FilteredFrameCount(frameCount), true);
   }
 
   // Progress counts the frames written to every output the job makes, and
@@ -189,6 +193,7 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
         filteredWritten.store(written);
         tellProgress();
       });
+      if (options.filteredLevels != nullptr) *options.filteredLevels = pass.Levels();
     }
   }
   tellProgress();
@@ -216,9 +221,9 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
   // A failure leaves the old pair: the writers remove the new files.
   if (!unfiltered.ok || !filtered.ok) return false;
   // Both complete and on disk; now both names, together.
-  std::vector<OutputWavWriter*> made;
-  for (std::optional<OutputWavWriter>* writer : {&unfilteredWriter, &filteredWriter}) {
-    if (*writer) made.push_back(&**writer);
+  std::vector<OutputWriter*> made;
+  for (const std::unique_ptr<OutputWriter>* writer : {&unfilteredWriter, &filteredWriter}) {
+    if (*writer) made.push_back(writer->get());
   }
   if (const PairPlacement placed = PutOutputsInPlace(made); !placed.ok) {
     JobNote note = Note(JobNoteKind::kOutputsNotPlaced, placed.failedName);

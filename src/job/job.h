@@ -5,10 +5,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
+#include "dsp/filtered_pass.h"
 #include "job/job_note.h"
 #include "wav/checked_recording.h"
+#include "wav/output_writer.h"
 #include "wav/sample_source.h"
 #include "wav/wav_reader.h"
 
@@ -31,6 +34,15 @@ struct JobOptions {
   // Which outputs are made.
   bool makeUnfiltered = true;
   bool makeFiltered = true;
+  // Makes the writer of an output (`filtered` says which); empty: a plain
+  // 24-bit WAV file, the dialogue's output byte for byte.
+  std::function<std::unique_ptr<OutputWriter>(const std::string& finalName, std::int64_t outputSampleRate,
+                                              std::int64_t frameCount, bool filtered)>
+      makeWriter{};
+  // Where the job puts how loud the filtered output came out (how many
+  // samples were saturated, the peak before saturation), when it was made;
+  // the unfiltered output never saturates.
+  OutputLevels* filteredLevels = nullptr;
 };
 
 // Runs the job; returns true when the outputs were written.

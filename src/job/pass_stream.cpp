@@ -21,7 +21,7 @@ constexpr std::int64_t kPiecesInFlight = 3;
 
 }  // namespace
 
-PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce,
+PassOutcome StreamPass(OutputWriter& writer, std::int64_t frames, const ProducePiece& produce,
                        const PieceWritten& onWritten) {
   const std::int64_t pieces = (frames + kPieceFrames - 1) / kPieceFrames;
   if (pieces == 0) return PassOutcome::kStreamed;

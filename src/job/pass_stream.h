@@ -29,7 +29,7 @@ inline constexpr std::int64_t kPieceFrames = std::int64_t{1} << 18;
 // hands the finished ones to the writer; without a thread to spare it
 // produces and writes by turns. An exception thrown by `produce` (memory
 // running out) is thrown again here, once the producing thread has stopped.
-PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const ProducePiece& produce,
+PassOutcome StreamPass(OutputWriter& writer, std::int64_t frames, const ProducePiece& produce,
                        const PieceWritten& onWritten = {});
 
 }  // namespace quenlow

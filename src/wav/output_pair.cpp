@@ -3,6 +3,7 @@
 #include <set>
 
 #include "wav/unfinished_outputs.h"
+#include "wav/wav_writer.h"
 
 namespace quenlow {
 namespace {
@@ -62,7 +63,10 @@ bool IsHiddenOutputName(const std::string& fileName) {
     if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
   }
   const std::string named = fileName.substr(1, dot - 1);
-  return EndsWith(named, kUnfilteredSuffix) || EndsWith(named, kFilteredSuffix);
+  for (std::string_view suffix : {kUnfilteredSuffix, kFilteredSuffix, kUnfilteredFlacSuffix, kFilteredFlacSuffix}) {
+    if (EndsWith(named, suffix)) return true;
+  }
+  return false;
 }
 
 void RemoveAbandonedOutputs(const std::vector<std::string>& names) {
@@ -71,17 +75,17 @@ void RemoveAbandonedOutputs(const std::vector<std::string>& names) {
   for (const std::string& folder : folders) platform::RemoveUnheldFiles(folder, IsHiddenOutputName);
 }
 
-PairPlacement PutOutputsInPlace(const std::vector<OutputWavWriter*>& writers) {
+PairPlacement PutOutputsInPlace(const std::vector<OutputWriter*>& writers) {
   std::vector<int> slots;
   std::vector<std::string> names;
-  for (OutputWavWriter* writer : writers) {
+  for (OutputWriter* writer : writers) {
     slots.push_back(writer->UnfinishedSlot());
     names.push_back(writer->FinalName());
   }
   if (const std::optional<PlacementFailure> failure = PutUnfinishedOutputsInPlace(slots, names)) {
     return {false, names[failure->index], failure->error};
   }
-  for (OutputWavWriter* writer : writers) writer->MarkPlaced();
+  for (OutputWriter* writer : writers) writer->MarkPlaced();
   return {};
 }
 

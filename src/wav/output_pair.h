@@ -9,7 +9,7 @@
 
 #include "platform/file_names.h"
 #include "platform/files.h"
-#include "wav/wav_writer.h"
+#include "wav/output_writer.h"
 
 namespace quenlow {
 
@@ -58,6 +58,6 @@ struct PairPlacement {
 // Gives the complete outputs their final names together: either all take
 // them, or none does and the old files stay. Each writer must have completed
 // without failure.
-PairPlacement PutOutputsInPlace(const std::vector<OutputWavWriter*>& writers);
+PairPlacement PutOutputsInPlace(const std::vector<OutputWriter*>& writers);
 
 }  // namespace quenlow

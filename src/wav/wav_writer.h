@@ -10,40 +10,20 @@
 
 #include "platform/files.h"
 #include "wav/output_wav_header.h"
+#include "wav/output_writer.h"
+#include "wav/write_result.h"
 
 namespace quenlow {
 
 inline constexpr std::string_view kUnfilteredSuffix = " QLW unfiltered.wav";
 inline constexpr std::string_view kFilteredSuffix = " QLW filtered.wav";
+// The same outputs written as FLAC (quenlow-batch --format flac).
+inline constexpr std::string_view kUnfilteredFlacSuffix = " QLW unfiltered.flac";
+inline constexpr std::string_view kFilteredFlacSuffix = " QLW filtered.flac";
 
 // The input name without its last four characters (whatever they are), then
 // the suffix. Characters are counted as bytes, the name as typed.
 std::string OutputFileName(const std::string& inputName, std::string_view suffix);
-
-// Why an output could not be written.
-enum class WriteFailure {
-  kNone,
-  kFormatTooLarge,  // the figures do not fit a WAV header
-  kNoBytes,         // sample bytes were promised and none given
-  kTooManyBytes,    // more sample bytes than the header announces
-  kTooFewBytes,     // `given` of the `expected` sample bytes
-  kSystem,          // the system refused: `error`
-  // Of a FLAC output only.
-  kEncoderSetUp,    // the encoder could not be set up
-  kPartFrame,       // a piece of sample bytes was not whole frames
-  kTooManyFrames,   // more frames than announced
-  kStreamNotEnded,  // the stream could not be ended
-};
-
-// The outcome of one output file: ok, or why it could not be written.
-struct WriteResult {
-  bool ok = true;
-  WriteFailure failure = WriteFailure::kNone;
-  std::string name;  // the output's final name
-  platform::SystemError error = 0;
-  std::uint64_t given = 0;
-  std::uint64_t expected = 0;
-};
 
 // Streams one output file: a file that has no name yet, or a temporary one
 // beside the final name, gets the header and then the sample bytes in any
@@ -54,7 +34,7 @@ struct WriteResult {
 // file is removed. The writer puts the header in itself: Append takes sample
 // bytes only, and Complete fails unless exactly the data size was appended.
 // After a failure, Append does nothing and the rest report the first failure.
-class OutputWavWriter {
+class OutputWavWriter : public OutputWriter {
  public:
   // channelCount and the output rate go into the header; frameCount fixes its
   // sizes. Headers whose sizes pass the 32-bit fields are written as RF64;
@@ -63,27 +43,23 @@ class OutputWavWriter {
   OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
                   std::int64_t frameCount, std::uint64_t riffSizeLimit = kMaxRiffSize,
                   std::vector<std::uint8_t> trailer = {});
-  ~OutputWavWriter();  // removes the temporary file unless Finish succeeded
+  ~OutputWavWriter() override;  // removes the temporary file unless Finish succeeded
   OutputWavWriter(const OutputWavWriter&) = delete;
   OutputWavWriter& operator=(const OutputWavWriter&) = delete;
 
-  void Append(const std::uint8_t* bytes, std::size_t size);
-  // The whole file on disk, still under no name of its own.
-  WriteResult Complete();
-  // The complete file under its final name.
-  WriteResult PutInPlace();
+  void Append(const std::uint8_t* bytes, std::size_t size) override;
+  WriteResult Complete() override;
+  WriteResult PutInPlace() override;
   WriteResult Finish();
 
   // The sample bytes the header promises (6 a frame for stereo).
   std::uint64_t DataSize() const { return dataSize_; }
   // False once anything has failed: a caller may stop producing samples.
-  bool Ok() const { return result_.ok; }
+  bool Ok() const override { return result_.ok; }
 
-  // For putting several outputs in place together (output_pair.h): the
-  // unfinished file, its final name, and the news that it took that name.
-  int UnfinishedSlot() const { return unfinishedSlot_; }
-  const std::string& FinalName() const { return finalName_; }
-  void MarkPlaced();
+  int UnfinishedSlot() const override { return unfinishedSlot_; }
+  const std::string& FinalName() const override { return finalName_; }
+  void MarkPlaced() override;
 
  private:
   void Fail(WriteFailure failure, platform::SystemError error = 0);

@@ -88,5 +88,19 @@ TEST(DialogueMessages, WordsEachNoteOfTheJobWithItsFigures) {
   for (const auto& [note, text] : cases) EXPECT_EQ(DialogueText(note), text);
 }
 
+// The clipping note counts with thousands grouped and gives the peak in dB
+// against full scale (2^23).
+TEST(DialogueMessages, TellsHowMuchTheFilteredFileClips) {
+  const std::pair<OutputLevels, std::string> cases[] = {
+      {{3360, 8388608.0 * 1.0764}, " The filtered file clips in 3,360 samples (peak +0.64 dB before clipping): "
+                                    "the filter overshoots on this loud recording  "},
+      {{1, 8388608.0}, " The filtered file clips in 1 sample (peak +0.00 dB before clipping): "
+                       "the filter overshoots on this loud recording  "},
+      {{1234567, 8388608.0 * 2}, " The filtered file clips in 1,234,567 samples (peak +6.02 dB before clipping): "
+                                 "the filter overshoots on this loud recording  "},
+  };
+  for (const auto& [levels, text] : cases) EXPECT_EQ(DialogueClippingText(levels), text);
+}
+
 }  // namespace
 }  // namespace quenlow
