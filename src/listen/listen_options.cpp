@@ -43,6 +43,7 @@ std::variant<ListenOptions, int> ParseListenOptions(int argc, char** argv) {
   app.add_option("--abx", abx, "a blind test: is X the one or the other of these two sources?")
       ->option_text("A B")
       ->expected(2)
+      ->allow_extra_args(false)
       ->check(CLI::IsMember(names));
   app.add_option("--trials", options.trials, "trials of the blind test (default 16)")
       ->check(CLI::Range(1, kMaxTrials));
