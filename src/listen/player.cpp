@@ -173,6 +173,13 @@ void Player::PlayLoop() {
     std::optional<Block> block = NextBlock();
     if (!block) return;
     if (block->count == 0) {
+      // Some device paths (ALSA's PulseAudio plugin) let go of the last
+      // buffer's worth unplayed when the stream closes: silence behind the
+      // stretch carries it through.
+      const auto tail = static_cast<std::int64_t>((output_.LatencySeconds() + 0.1) * timeline_.Rate());
+      for (std::int64_t done = 0; done < tail; done += kWriteFrames) {
+        if (!output_.Write(silence.data(), kWriteFrames)) return Fail("the sound device stopped");
+      }
       output_.Finish();
       finished_ = true;
       changed_.notify_all();

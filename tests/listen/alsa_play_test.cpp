@@ -2,6 +2,7 @@
 // of a scratch HOME writes what it is given to a file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <string>
@@ -21,6 +22,17 @@ constexpr std::int64_t kRate = 176400;
 constexpr std::int64_t kFilterDelay = 107;
 
 std::int64_t FrameAt(double seconds) { return std::llround(seconds * kRate); }
+
+// What the device was given for a stretch of `frames`: the stretch, then
+// the silence that carries its end through the device's buffer.
+Bytes Stretch(const Bytes& played, std::int64_t frames, std::string& trailing) {
+  const auto size = static_cast<std::size_t>(frames * 6);
+  if (played.size() < size) return played;
+  if (std::any_of(played.begin() + static_cast<std::ptrdiff_t>(size), played.end(), [](std::uint8_t b) { return b != 0; })) {
+    trailing = "sound after the stretch";
+  }
+  return Bytes(played.begin(), played.begin() + static_cast<std::ptrdiff_t>(size));
+}
 
 std::string Args(const std::string& source, double from, double to, const std::string& recording) {
   return "--filter " + test::kSuppliedFilter + " --play " + source + " --from " + std::to_string(from) + " --to " +
@@ -45,9 +57,11 @@ TEST(AlsaPlay, EachOutputPlaysTheFilesBytesFromAnArbitraryFrame) {
   for (const Case& c : {Case{"unfiltered", &files.unfiltered, 0}, Case{"filtered", &files.filtered, kFilterDelay}}) {
     const test::Run run = test::RunListen(home.Home(), Args(c.source, from, to, files.recording.path));
     ASSERT_EQ(run.status, 0) << c.source << ": " << run.err;
-    const Bytes played = quenlow::test::ReadWholeFile(home.Recorded());
+    std::string trailing;
+    const Bytes played = Stretch(quenlow::test::ReadWholeFile(home.Recorded()), count, trailing);
     EXPECT_EQ(FirstDifference(played, test::FileFrames(*c.file, first + c.offset, count), first + c.offset), "")
         << c.source << ": the played bytes against the file's";
+    EXPECT_EQ(trailing, "") << c.source;
   }
 }
 
@@ -88,8 +102,10 @@ TEST(AlsaPlay, OriginalIsTheIdealReconstructionWithinTheDither) {
   const double from = 0.3;
   const test::Run run = test::RunListen(home.Home(), Args("original", from, from + 0.25, recording.path));
   ASSERT_EQ(run.status, 0) << run.err;
-  const Bytes played = quenlow::test::ReadWholeFile(home.Recorded());
+  std::string trailing;
+  const Bytes played = Stretch(quenlow::test::ReadWholeFile(home.Recorded()), FrameAt(from + 0.25) - FrameAt(from), trailing);
   ASSERT_EQ(static_cast<std::int64_t>(played.size()), (FrameAt(from + 0.25) - FrameAt(from)) * 6);
+  EXPECT_EQ(trailing, "");
   // Frame t of the timeline is the reconstruction 2 frames after sample
   // t / 4's instant: the held outputs are 1.5 frames late, so the sources
   // stand within one frame of each other.

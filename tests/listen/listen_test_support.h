@@ -54,7 +54,8 @@ struct Run {
   std::string out;
   std::string err;
 };
-// Runs quenlow-listen with these arguments (no blanks in them) and HOME.
-Run RunListen(const std::string& home, const std::string& arguments);
+// Runs quenlow-listen with these arguments (no blanks in them), HOME and
+// any other "NAME=value" settings.
+Run RunListen(const std::string& home, const std::string& arguments, const std::string& environment = "");
 
 }  // namespace quenlow::listen::test
