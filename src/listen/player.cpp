@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "dsp/signal_chain.h"
+#include "platform/thread_priority.h"
 
 namespace quenlow::listen {
 namespace {
@@ -166,6 +167,9 @@ std::optional<Player::Block> Player::NextBlock() {
 }
 
 void Player::PlayLoop() {
+  // The device's buffer is short (the switch waits for it): this thread must
+  // not wait behind other work when the device has room.
+  platform::RaiseThreadPriorityForAudio();
   Crossfader fader(timeline_.Rate(), plan_.first);
   std::vector<std::uint8_t> mixed(static_cast<std::size_t>(kWriteFrames) * kPackedFrameBytes);
   const std::vector<std::uint8_t> silence(mixed.size(), 0);
