@@ -61,7 +61,7 @@ PaStreamParameters StereoParameters(int device, PaSampleFormat format) {
 
 class PortAudioOutput : public AudioOutput {
  public:
-  PortAudioOutput(PaStream* stream, bool widened) : stream_(stream), widened_(widened) {}
+  PortAudioOutput(PaStream* stream, PaSampleFormat format) : stream_(stream), format_(format) {}
   ~PortAudioOutput() override {
     if (stream_) Pa_CloseStream(stream_);
   }
@@ -69,7 +69,13 @@ class PortAudioOutput : public AudioOutput {
   bool Write(const std::uint8_t* frames, std::int64_t count) override {
     if (!stream_) return false;
     const void* data = frames;
-    if (widened_) {
+    if (format_ == paInt16) {
+      narrow_.resize(static_cast<std::size_t>(2 * count));
+      for (std::size_t i = 0; i < narrow_.size(); ++i) {
+        narrow_[i] = static_cast<std::int16_t>(static_cast<std::uint16_t>(frames[3 * i + 1] | frames[3 * i + 2] << 8));
+      }
+      data = narrow_.data();
+    } else if (format_ == paInt32) {
       // 24-bit values in the top of 32-bit words: the same numbers.
       wide_.resize(static_cast<std::size_t>(2 * count));
       for (std::size_t i = 0; i < wide_.size(); ++i) {
@@ -99,8 +105,9 @@ class PortAudioOutput : public AudioOutput {
 
  private:
   PaStream* stream_;
-  bool widened_;
+  PaSampleFormat format_;
   std::vector<std::int32_t> wide_;
+  std::vector<std::int16_t> narrow_;
 };
 
 class PortAudioSystem : public AudioSystem {
@@ -133,13 +140,14 @@ class PortAudioSystem : public AudioSystem {
     return std::nullopt;
   }
 
-  std::unique_ptr<AudioOutput> OpenOutput(const DeviceListing& device, std::int32_t rate,
-                                          DeviceProblem& problem) override {
+  std::unique_ptr<AudioOutput> OpenOutput(const DeviceListing& device, std::int32_t rate, DeviceProblem& problem,
+                                          bool sixteenBitsWillDo) override {
     problem.deviceName = device.name;
     QuietStderr quiet;
     // 24-bit packed where the device takes it, else 32-bit words, which
     // carry the same values; never a format that changes them.
-    for (const PaSampleFormat format : {paInt24, paInt32}) {
+    for (const PaSampleFormat format : {paInt24, paInt32, paInt16}) {
+      if (format == paInt16 && !sixteenBitsWillDo) continue;
       const PaStreamParameters parameters = StereoParameters(device.index, format);
       if (Pa_IsFormatSupported(nullptr, &parameters, rate) != paFormatIsSupported) continue;
       PaStream* stream = nullptr;
@@ -152,7 +160,7 @@ class PortAudioSystem : public AudioSystem {
         problem.detail = Pa_GetErrorText(error);
         return nullptr;
       }
-      return std::make_unique<PortAudioOutput>(stream, format == paInt32);
+      return std::make_unique<PortAudioOutput>(stream, format);
     }
     problem.kind = DeviceProblem::Kind::kRateUnsupported;
     problem.bestRate = 0;

@@ -60,8 +60,11 @@ class AudioSystem {
   // does); an empty name is the system's default device.
   virtual std::optional<DeviceListing> FindDevice(const std::string& name, DeviceProblem& problem) = 0;
   // Opens the device for 2 channels of 24 bits at `rate`, or says why not.
+  // With `sixteenBitsWillDo` a device that takes 16 bits alone is taken too
+  // (the samples then lose their low byte): for listening at a lower rate,
+  // where exactness is gone anyway.
   virtual std::unique_ptr<AudioOutput> OpenOutput(const DeviceListing& device, std::int32_t rate,
-                                                  DeviceProblem& problem) = 0;
+                                                  DeviceProblem& problem, bool sixteenBitsWillDo = false) = 0;
 };
 
 // For tests and the benchmark: an output that keeps what it is given, at

@@ -49,6 +49,9 @@ std::variant<ListenOptions, int> ParseListenOptions(int argc, char** argv) {
       ->check(CLI::Range(1, kMaxTrials));
   app.add_option("--log", options.log, "where the blind test's log goes (default: a dated file in this folder)")
       ->option_text("FILE");
+  app.add_flag("--any-rate", options.anyRate,
+               "on a device that cannot play the outputs' rate, play them resampled to the fastest rate it can\n"
+               "(unfiltered and filtered then sound the same at 44.1 or 48 kHz)");
   recording->excludes(list);
   try {
     app.parse(argc, argv);

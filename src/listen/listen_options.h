@@ -21,6 +21,7 @@ struct ListenOptions {
   std::optional<Source> abxB;
   int trials = 16;
   std::string log;                  // the blind test's log; empty: a name of its own
+  bool anyRate = false;             // a device that cannot play the outputs' rate plays resampled
 };
 
 // The options, or the status to end with at once: 0 after --help or

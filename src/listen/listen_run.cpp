@@ -16,6 +16,7 @@
 #include "listen/file_digest.h"
 #include "listen/listen_screen.h"
 #include "listen/player.h"
+#include "listen/resampled_output.h"
 #include "listen/sources.h"
 
 namespace quenlow::listen {
@@ -64,8 +65,25 @@ struct Setup {
   std::unique_ptr<SourceTimeline> timeline;
   std::int64_t from = 0;
   std::int64_t to = 0;
+  std::int32_t deviceRate = 0;  // the outputs' rate, unless the device plays another
   std::string note;
 };
+
+// The device at the fastest rate it offers, the stream resampled to it: the
+// listener asked to go on.
+std::unique_ptr<AudioOutput> OpenResampled(Setup& s, const DeviceListing& device, std::int32_t rate,
+                                           DeviceProblem& problem) {
+  const std::int32_t bestRate = problem.bestRate;
+  if (bestRate <= 0) return nullptr;
+  std::unique_ptr<AudioOutput> inner = s.system->OpenOutput(device, bestRate, problem, true);
+  if (!inner) return nullptr;
+  auto resampled = std::make_unique<ResampledOutput>(std::move(inner), rate, bestRate);
+  if (!resampled->Ok()) return nullptr;
+  s.deviceRate = bestRate;
+  Say("playing at " + std::to_string(bestRate) + " Hz, resampled: the device cannot play " + std::to_string(rate) +
+      " Hz." + (bestRate <= 48000 ? " At this rate the unfiltered and the filtered source sound the same." : ""));
+  return resampled;
+}
 
 int Prepare(const ListenOptions& options, Setup& s) {
   s.input = OpenBatchInput(options.recording);
@@ -106,6 +124,10 @@ int Prepare(const ListenOptions& options, Setup& s) {
   s.system = AudioSystem::Open(problem);
   std::optional<DeviceListing> device = s.system ? s.system->FindDevice(options.device, problem) : std::nullopt;
   if (device) s.output = s.system->OpenOutput(*device, rate, problem);
+  s.deviceRate = rate;
+  if (!s.output && options.anyRate && problem.kind == DeviceProblem::Kind::kRateUnsupported) {
+    s.output = OpenResampled(s, *device, rate, problem);
+  }
   if (!s.output) {
     if (problem.kind == DeviceProblem::Kind::kRateUnsupported) {
       std::fprintf(stderr, "%s\n", DeviceProblemWords(problem, rate).c_str());
@@ -224,7 +246,8 @@ class Session {
     ScreenState state;
     state.recording = options_.recording;
     state.device = s_.device.name + " (" + PathWords(s_.device.path) + ")";
-    state.rate = s_.timeline->Rate();
+    state.rate = s_.deviceRate;
+    state.resampledFrom = s_.deviceRate != s_.timeline->Rate() ? s_.timeline->Rate() : 0;
     state.paused = player_.Paused();
     state.position = Seconds(player_.Position());
     state.length = Seconds(s_.timeline->Frames());
@@ -325,7 +348,8 @@ std::string RateMessage(const std::string& device, std::int32_t rate, std::int32
                "apart lies above 22 kHz, and that rate cannot carry it.\n";
   }
   message += "Choose a device that plays " + std::to_string(rate) +
-             " Hz (quenlow-listen --list-devices shows them; an ALSA\nhw device plays what it is given).";
+             " Hz (quenlow-listen --list-devices shows them; an ALSA\nhw device plays what it is given), "
+             "or add --any-rate to listen resampled all the same.";
   return message;
 }
 

@@ -30,7 +30,9 @@ void DrawListenScreen(console::Console& console, const ScreenState& s) {
   PutRow(console, row++, " quenlow-listen   " + s.recording);
   PutRow(console, row++, "");
   PutRow(console, row++, " Device:   " + s.device);
-  PutRow(console, row++, " Rate:     " + std::to_string(s.rate) + " Hz, 24 bits");
+  PutRow(console, row++, " Rate:     " + std::to_string(s.rate) + " Hz" +
+                             (s.resampledFrom > 0 ? ", resampled from " + std::to_string(s.resampledFrom) + " Hz"
+                                                  : ", 24 bits"));
   PutRow(console, row++, "");
   if (s.trial) {
     PutRow(console, row++, " Blind test: trial " + std::to_string(*s.trial) + " of " + std::to_string(s.trials));

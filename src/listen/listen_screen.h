@@ -14,7 +14,8 @@ namespace quenlow::listen {
 struct ScreenState {
   std::string recording;
   std::string device;       // its name and what it does to the samples
-  std::int32_t rate = 0;
+  std::int32_t rate = 0;    // the device's
+  std::int32_t resampledFrom = 0;  // the outputs' rate, when the device plays another
   std::string playing;      // a source's name, or A, B, X in a blind test
   bool paused = false;
   double position = 0;      // seconds

@@ -139,6 +139,15 @@ TEST(AlsaPlay, ADeviceThatCannotTakeTheRateIsExplainedAndStops) {
   EXPECT_NE(run.err.find("the fastest rate it offers is 48000 Hz"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("would sound the same"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("above 22 kHz"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("or add --any-rate"), std::string::npos) << run.err;
+
+  // Asked to go on, it plays resampled to the device's rate, and says so.
+  const test::Run anyway = test::RunListen(home.Home(), "--any-rate " + Args("filtered", 0, 0.05, files.recording.path));
+  EXPECT_EQ(anyway.status, 0) << anyway.err;
+  EXPECT_NE(anyway.err.find("playing at 48000 Hz, resampled: the device cannot play 176400 Hz. At this rate the "
+                            "unfiltered and the filtered source sound the same."),
+            std::string::npos)
+      << anyway.err;
 }
 
 TEST(AlsaPlay, WrongCommandLinesAndDevicesAreToldAndFail) {
