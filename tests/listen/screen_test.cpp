@@ -142,6 +142,32 @@ TEST(ListenScreen, ASwitchGivesEachSourcesExactFramesAroundOneFade) {
   EXPECT_EQ(RunOf(p, p.unfiltered, *back + kFade), p.Frames() - *back - kFade) << "unfiltered to the end";
 }
 
+TEST(ListenScreen, KeysPauseAndSetTheLoop) {
+  test::JobFiles files;
+  test::WriteJobFiles(files, test::MusicLike(44100 * 2, 23));
+  const test::AlsaFileHome home;
+  PtySession s;
+  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, {"--from", "0.5", "--to", "1.5"}));
+  ASSERT_TRUE(s.Start(home.Home(), home.Environment()));
+  ASSERT_TRUE(s.WaitForText(9, " Loop:     0:00.5 - 0:01.5")) << s.Screen();
+  s.Type("\\");
+  ASSERT_TRUE(s.WaitForText(9, " Loop:     0:00.0 - 0:02.0")) << s.Screen();
+  s.Type(" ");
+  ASSERT_TRUE(s.WaitForText(7, " Playing:  unfiltered   (paused)")) << s.Screen();
+  // Paused, the position stands still: the loop's ends are set at it.
+  s.Pump(300ms);
+  const std::string position = s.Row(8).substr(11, 6);
+  s.Type("]");
+  ASSERT_TRUE(s.WaitForText(9, " Loop:     0:00.0 - " + position)) << s.Screen();
+  s.Type("[");
+  ASSERT_TRUE(s.WaitForText(9, " Loop:     " + position + " - ")) << s.Screen();
+  s.Type(" ");
+  EXPECT_TRUE(s.WaitUntil([&] { return s.Row(7).find("paused") == std::string::npos; })) << s.Screen();
+  s.Type("q");
+  EXPECT_EQ(s.WaitForExit(), 0);
+  EXPECT_FALSE(s.OnAlternateScreen());
+}
+
 TEST(ListenScreen, TheBlindTestShowsOnlyLettersAndLogsEveryTrial) {
   test::JobFiles files;
   test::WriteJobFiles(files, test::MusicLike(44100, 22));
