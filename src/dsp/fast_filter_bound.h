@@ -25,18 +25,22 @@ double FastErrorFactor();
 double CertificationMargin(double sumOfTapMagnitudes, int maxAbsSample);
 
 // The quantised sample for a fast t, when the interval t +- margin decides
-// it: the interval holds no rounding boundary (an integer plus one half), or
-// lies wholly beyond one end of the 24-bit range, where the quantiser
-// saturates. Otherwise `certain` is false and the value must be recomputed.
+// it: the interval holds no rounding boundary (an integer plus one half), so
+// the reference's t rounds to the same integer, which both then saturate to
+// the 24-bit range; or it lies wholly beyond one end of that range. Otherwise
+// `certain` is false and the value must be recomputed.
 struct CertifiedSample {
   std::int32_t q = 0;
   bool certain = false;
+  bool clipped = false;  // certain, and saturated
 };
 
 // Written without branches, for the loop that runs it on every value.
 inline CertifiedSample CertifyQuantised(double t, double margin) {
   // Comparisons with representable thresholds survive the rounding of the
-  // differences (rounding is monotonic), so no slack is needed for them.
+  // differences (rounding is monotonic): they are never true wrongly. They
+  // may be false wrongly, when t - margin rounds onto the threshold; the
+  // value then goes by its rounding, which must saturate as well.
   constexpr double kAboveRange = kSample24Max + 0.5;
   constexpr double kBelowRange = kSample24Min - 0.5;
   const bool above = t - margin > kAboveRange;
@@ -49,8 +53,9 @@ inline CertifiedSample CertifyQuantised(double t, double margin) {
   const double n = (inside + 0x1.8p52) - 0x1.8p52;
   const double distance = 0.5 - std::fabs(inside - n);
   const bool clear = small && distance > margin;
-  const double q = above ? kSample24Max : below ? kSample24Min : n;
-  return {static_cast<std::int32_t>(q), above || below || clear};
+  const double saturated = std::fmin(std::fmax(n, kSample24Min), kSample24Max);
+  const double q = above ? kSample24Max : below ? kSample24Min : saturated;
+  return {static_cast<std::int32_t>(q), above || below || clear, above || below || (clear && saturated != n)};
 }
 
 }  // namespace quenlow

@@ -10,10 +10,10 @@
 
 #include "batch/batch_source.h"
 #include "console/terminal.h"
+#include "digest/sha256.h"
 #include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "listen/blind_test.h"
-#include "listen/file_digest.h"
 #include "listen/listen_screen.h"
 #include "listen/player.h"
 #include "listen/resampled_output.h"
@@ -233,8 +233,9 @@ class Session {
 
   void WriteLog() {
     const std::string name = options_.log.empty() ? DefaultLogName() : options_.log;
-    BlindTestSetting setting{options_.recording, FileSha256(options_.recording), s_.filterPath,
-                             FileSha256(s_.filterPath), s_.device.name, s_.timeline->Rate(), started_};
+    BlindTestSetting setting{options_.recording, Sha256OfFile(options_.recording).value_or("(unreadable)"),
+                             s_.filterPath, Sha256OfFile(s_.filterPath).value_or("(unreadable)"), s_.device.name,
+                             s_.timeline->Rate(), started_};
     std::ofstream log(name, std::ios::binary);
     log << BlindTestLog(setting, *test_);
     log.close();

@@ -20,6 +20,7 @@
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
 #include "support/boundary_case.h"
+#include "support/full_scale_case.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
 #include "wav/wav_test_files.h"
@@ -144,6 +145,35 @@ TEST(Job, AValueBuiltToFoolTheFastFilterStillGetsTheReferencesBytes) {
   EXPECT_TRUE(filtered == expected);
 }
 
+TEST(Job, AValueJustPastFullScaleFromAWrittenFilterFileSaturatesAsTheReferenceDoes) {
+  constexpr std::int64_t kFrames = 150;
+  const UniformSource filteredStart = FilteredPassStart(UniformSource{}, kFrames);
+  for (bool positive : {true, false}) {
+    test::FullScaleCase c = test::MakeFullScaleCase(kFrames, filteredStart, positive);
+    test::ScratchFolder folder;
+    std::string text;
+    for (double tap : c.taps) {
+      char field[40];
+      std::snprintf(field, sizeof field, "%.17g\r\n", tap);
+      text += field;
+    }
+    const std::string filterFile = folder.Write("recfilt.dat", Bytes(text.begin(), text.end()));
+    c.taps = LoadFilterTaps(filterFile).value();
+    ASSERT_TRUE(test::FullScaleCaseHolds(c, filteredStart)) << "the taps as read back no longer trap";
+
+    const Recording recording = WriteRecording(folder, "edge.wav", c.samples);
+    Told told;
+    ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, told.Options(filterFile)));
+    const Bytes filtered = DataOf(test::ReadWholeFile(folder.Path("edge QLW filtered.wav")));
+    const Bytes expected = test::RunReferenceChain(c.samples, c.taps).filtered;
+    const auto trap = static_cast<std::size_t>(2 * c.trapFrame);
+    ASSERT_EQ(test::UnpackSample24(expected, trap), positive ? kSample24Max : kSample24Min);
+    EXPECT_EQ(test::UnpackSample24(filtered, trap), test::UnpackSample24(expected, trap))
+        << (positive ? "above" : "below") << " the range";
+    EXPECT_TRUE(filtered == expected);
+  }
+}
+
 TEST(Job, WithoutACoefficientFileTheUserIsToldAndTheFilteredFileHoldsDitherAlone) {
   test::ScratchFolder folder;
   const Recording recording = WriteRecording(folder, "loud.wav", MusicLikeSamples(40, 2));
@@ -233,6 +263,23 @@ TEST(Job, ACoefficientFilePlainlyNotAsMeantIsToldInOneLineAndTheJobGoesOn) {
     }
     const test::ReferenceOutputs reference = test::RunReferenceChain(samples, ParseFilterTaps(c.text));
     EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("in QLW filtered.wav"))) == reference.filtered);
+  }
+}
+
+// The coefficient file matters only to the filtered output: with the
+// unfiltered one alone asked for, nothing is said of a file missing or in
+// doubt.
+TEST(Job, WithOnlyTheUnfilteredOutputNothingIsSaidOfTheCoefficientFile) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "in.wav", MusicLikeSamples(100, 5));
+  const std::string twoNumbers = folder.Write("two.dat", Bytes{'1', ',', '2', '\r', '\n'});
+  for (const std::string& filter : {twoNumbers, folder.Path("missing.dat"), folder.path()}) {
+    Told told;
+    JobOptions options = told.Options(filter);
+    options.makeFiltered = false;
+    ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options)) << filter;
+    EXPECT_EQ(told.messages, std::vector<std::string>{}) << filter;
+    EXPECT_TRUE(test::ReadWholeFile(folder.Path("in QLW unfiltered.wav")).size() == 44u + 6 * 4 * 100);
   }
 }
 
