@@ -175,7 +175,11 @@ class Session {
         return 1;
       }
       if (!key || key->kind != console::Key::Kind::Character) continue;
-      if (key->ch == U'q' || key->ch == U'Q' || key->ch == 0x1B) return 0;
+      if (key->ch == U'q' || key->ch == U'Q' || key->ch == 0x1B) {
+        // A test left before its end keeps the trials answered so far.
+        if (test_ && !test_->Done() && test_->Current() > 0) WriteLog();
+        return 0;
+      }
       if (!Common(key->ch)) test_ ? BlindKey(key->ch) : OpenKey(key->ch);
     }
   }
@@ -240,7 +244,7 @@ class Session {
     log << BlindTestLog(setting, *test_);
     log.close();
     logNote_ = log ? "The log is in " + name : "The log could not be written to " + name;
-    finalNote_ = ScoreLine(test_->Correct(), test_->Count());
+    finalNote_ = ScoreLine(test_->Correct(), test_->Current()) + "\n" + logNote_;
   }
 
   void Draw() {

@@ -232,5 +232,32 @@ TEST(ListenScreen, TheBlindTestShowsOnlyLettersAndLogsEveryTrial) {
                            "; a difference was not shown at the 5% level");
 }
 
+TEST(ListenScreen, ABlindTestLeftEarlyLogsTheTrialsAnswered) {
+  test::JobFiles files;
+  test::WriteJobFiles(files, test::MusicLike(44100, 24));
+  const test::AlsaFileHome home;
+  const std::string log = home.Home() + "/early.txt";
+  PtySession s;
+  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, {"--abx", "filtered", "original", "--log", log}));
+  ASSERT_TRUE(s.Start(home.Home(), home.Environment()));
+  ASSERT_TRUE(s.WaitForText(6, " Blind test: trial 1 of 16")) << s.Screen();
+  s.Type("2");
+  ASSERT_TRUE(s.WaitForText(6, " Blind test: trial 2 of 16")) << s.Screen();
+  s.Type("2");
+  ASSERT_TRUE(s.WaitForText(6, " Blind test: trial 3 of 16")) << s.Screen();
+  s.Type("q");
+  ASSERT_EQ(s.WaitForExit(), 0);
+  std::ifstream in(log);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 12u);
+  EXPECT_EQ(lines[7], "A: filtered");
+  EXPECT_EQ(lines[8], "B: original");
+  EXPECT_EQ(lines[9].rfind("trial 1: X = ", 0), 0u);
+  EXPECT_EQ(lines[10].rfind("trial 2: X = ", 0), 0u);
+  EXPECT_EQ(lines[11].rfind("score: ", 0), 0u);
+  EXPECT_NE(lines[11].find(" of 2: p = "), std::string::npos) << lines[11];
+}
+
 }  // namespace
 }  // namespace quenlow::listen
