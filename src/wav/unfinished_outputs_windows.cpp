@@ -20,4 +20,18 @@ platform::SystemError PutInPlace(Entry& entry, const std::string& finalName) {
   return platform::RenameOver(entry.name, finalName);
 }
 
+// A file still open cannot be moved: it is closed before the names change.
+platform::SystemError GiveHiddenName(Entry& entry, const std::string&) {
+  if (entry.file == platform::kNoFile) return 0;
+  const platform::SystemError error = platform::CloseFile(entry.file);
+  entry.file = platform::kNoFile;
+  return error;
+}
+
+void Release(Entry& entry) {
+  if (entry.file == platform::kNoFile) return;
+  platform::CloseFile(entry.file);
+  entry.file = platform::kNoFile;
+}
+
 }  // namespace quenlow::unfinished
