@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
 #include "support/first_difference.h"
 #include "support/recording.h"
 #include "wav/recording_reader.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {
@@ -98,7 +98,7 @@ TEST(FrameRange, AnyStretchOfEitherPassIsTheWrittenFilesBytes) {
                              stretches[4]}) {
       Bytes got(static_cast<std::size_t>(s.count) * kPackedFrameBytes, 0xAB);
       ASSERT_TRUE(renderer.Render(s.first, s.count, got.data()));
-      EXPECT_EQ(FirstDifference(got, FileFrames(filtered ? w.filtered : w.unfiltered, s.first, s.count), s.first), "")
+      EXPECT_EQ(FirstDifference(got, FileFrames(filtered ? w.filtered : w.unfiltered, s.first, s.count)), "")
           << (filtered ? "filtered, " : "unfiltered, ") << s.name;
     }
   }

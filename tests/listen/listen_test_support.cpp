@@ -8,7 +8,7 @@
 #include <random>
 #include <sstream>
 
-#include "app/job.h"
+#include "job/job.h"
 
 namespace quenlow::listen::test {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/recording.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow::listen::test {
 

@@ -37,7 +37,7 @@ TEST(Timeline, SourcesRenderedByTurnsInBlocksAreTheFilesFrames) {
         const bool filtered = source == Source::kFiltered;
         const Bytes expected = test::FileFrames(filtered ? files.filtered : files.unfiltered,
                                                 block + (filtered ? kFilteredDelayFrames : 0), kBlock);
-        ASSERT_EQ(FirstDifference(got, expected, block), "") << SourceName(source) << ", block at " << block;
+        ASSERT_EQ(FirstDifference(got, expected), "") << SourceName(source) << ", block at " << block;
       }
     }
   }

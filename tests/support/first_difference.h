@@ -1,5 +1,6 @@
-// Where two runs of packed 24-bit stereo frames first differ, as text for a
-// failure message; empty when they agree.
+// Where two outputs first differ, for a failure message: the header byte, or
+// the frame and channel of the 24-bit stereo samples after it. Empty when
+// they are the same bytes.
 #pragma once
 
 #include <cstddef>
@@ -9,23 +10,21 @@
 
 namespace quenlow::test {
 
-// `firstFrame` numbers the frames in the message: the frame of the file or
-// of the timeline that `got[0]` is.
-inline std::string FirstDifference(const std::vector<std::uint8_t>& got, const std::vector<std::uint8_t>& expected,
-                                   std::int64_t firstFrame = 0) {
+// `dataOffset` is where the samples start (44 behind a canonical header, 0
+// for sample bytes alone).
+inline std::string FirstDifference(const std::vector<std::uint8_t>& actual, const std::vector<std::uint8_t>& expected,
+                                   std::size_t dataOffset = 0) {
   constexpr std::size_t kFrameBytes = 6;
-  const std::size_t common = got.size() < expected.size() ? got.size() : expected.size();
+  const std::size_t common = actual.size() < expected.size() ? actual.size() : expected.size();
   for (std::size_t i = 0; i < common; ++i) {
-    if (got[i] != expected[i]) {
-      return "frame " + std::to_string(firstFrame + static_cast<std::int64_t>(i / kFrameBytes)) + ", " +
-             ((i % kFrameBytes) < 3 ? "left" : "right") + " channel";
-    }
+    if (actual[i] == expected[i]) continue;
+    if (i < dataOffset) return "header byte " + std::to_string(i);
+    const std::size_t at = i - dataOffset;
+    return "frame " + std::to_string(at / kFrameBytes) + ", " + (at % kFrameBytes < 3 ? "left" : "right") +
+           " channel";
   }
-  if (got.size() != expected.size()) {
-    return "sizes differ: " + std::to_string(got.size() / kFrameBytes) + " frames against " +
-           std::to_string(expected.size() / kFrameBytes);
-  }
-  return "";
+  if (actual.size() == expected.size()) return "";
+  return std::to_string(actual.size()) + " bytes where " + std::to_string(expected.size()) + " were expected";
 }
 
 }  // namespace quenlow::test
