@@ -39,6 +39,21 @@ std::string DeviceProblemWords(const DeviceProblem& problem, std::int32_t rate) 
   return "";
 }
 
+// A coefficient file that is plainly not what was meant, in the listener's
+// words: the filtered source is then not what the listener expects.
+std::string FilterDoubtWords(const std::string& path, const FilterFileCheck& check) {
+  const std::string read = std::to_string(check.numbersRead) + " of " + std::to_string(TapCount);
+  switch (check.doubt) {
+    case FilterDoubt::kLineFeedsOnly: return path + " uses LF line ends: only " + read + " numbers were read";
+    case FilterDoubt::kTooFewNumbers: return path + " holds only " + read + " numbers: the rest are taken as 0";
+    case FilterDoubt::kNotFinite: return path + ": tap " + std::to_string(check.tap) + " is not a finite number";
+    case FilterDoubt::kAllZero: return path + ": all taps are 0: the filtered source is dither only";
+    case FilterDoubt::kByteOrderMark: return path + " starts with a byte order mark: its first number reads as 0";
+    case FilterDoubt::kNone: break;
+  }
+  return "";
+}
+
 int ListDevices() {
   DeviceProblem problem;
   std::unique_ptr<AudioSystem> system = AudioSystem::Open(problem);
@@ -105,7 +120,7 @@ int Prepare(const ListenOptions& options, Setup& s) {
   }
   s.filterPath = *path;
   s.taps = *taps;
-  if (const std::string warning = FilterFileWarning(*path, *taps, report); !warning.empty()) Say(warning);
+  if (const std::string doubt = FilterDoubtWords(*path, CheckFilterFile(*taps, report)); !doubt.empty()) Say(doubt);
   if (!TapsAreSymmetric(s.taps)) {
     s.note = "The filter is not symmetric: the filtered source is shifted back by " +
              std::to_string(kFilteredDelayFrames) + " samples, the centre of its taps.";

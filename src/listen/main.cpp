@@ -3,7 +3,8 @@
 // or in a blind test.
 #include <variant>
 
-#include "app/interruption.h"
+#include "console/terminal.h"
+#include "job/interruption.h"
 #include "listen/listen_options.h"
 #include "listen/listen_run.h"
 
@@ -12,6 +13,6 @@ int main(int argc, char** argv) {
   if (const int* status = std::get_if<int>(&parsed)) return *status;
   // Ctrl+C gives the terminal back before the program ends. This comes
   // before any other thread is started.
-  quenlow::WatchForInterruption();
+  quenlow::LeaveNoOutputOnInterruption({nullptr, quenlow::console::GiveTerminalBackOnTheWayOut});
   return quenlow::listen::RunListen(std::get<quenlow::listen::ListenOptions>(parsed));
 }

@@ -109,7 +109,7 @@ class FailingSource : public SampleSource {
  public:
   explicit FailingSource(int goodReads) : goodReads_(goodReads) {}
   bool Ok() const override { return goodReads_ >= 0; }
-  std::string Failure() const override { return "gone"; }
+  SourceFailure Failure() const override { return {}; }
   bool Read(std::int64_t, std::int64_t count, std::int16_t* out) override {
     std::fill_n(out, 2 * count, std::int16_t{1000});
     return --goodReads_ >= 0;
