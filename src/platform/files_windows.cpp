@@ -202,6 +202,8 @@ ReplaceCheck CheckReplaceable(const std::string& name) {
   return {};
 }
 
+LinkTarget FollowLinks(const std::string& name) { return {name, 0}; }
+
 void RemoveFile(const char* name) { DeleteFileW(WideText(name).c_str()); }
 
 }  // namespace quenlow::platform
