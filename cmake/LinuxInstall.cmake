@@ -16,7 +16,7 @@ endif()
 # Manual pages with the version in their footer, and the changelog, gzipped
 # as Debian installs them.
 set(compressed)
-foreach(page quenlow quenlow-batch quenlow-filter)
+foreach(page quenlow quenlow-batch quenlow-filter quenlow-listen)
   set(out ${CMAKE_BINARY_DIR}/share/man/man1/${page}.1)
   add_custom_command(OUTPUT ${out}.gz
     COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/docs/${page}.1 -DOUT=${out} -DVERSION=${PROJECT_VERSION}

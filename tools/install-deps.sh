@@ -7,15 +7,18 @@ what=${1:-test}
 
 # The dialogue needs curses, and nothing else to build and run (`make demo`);
 # quenlow-filter needs FFTW, cairo, libsndfile and CLI11 (header-only);
-# quenlow-batch libsndfile, libFLAC, nettle and CLI11 too.
+# quenlow-batch libsndfile, libFLAC, nettle and CLI11 too; quenlow-listen PortAudio and libsoxr.
 packages=(g++ cmake make pkg-config libncurses-dev)
-tools=(libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev nettle-dev libcli11-dev)
+tools=(libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev nettle-dev libcli11-dev portaudio19-dev libsoxr-dev)
+# quenlow-listen's tests play through ALSA's file and AC-3 devices and through a PulseAudio server
+# with a null sink, which they start and stop themselves.
+listen_test=(libasound2-plugins pulseaudio pulseaudio-utils)
 case "$what" in
   run) ;;
   build) packages+=("${tools[@]}") ;;
-  test) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev sox) ;;
-  bench) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
-  ci) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox
+  test) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev sox "${listen_test[@]}") ;;
+  bench) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox "${listen_test[@]}") ;;
+  ci) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox "${listen_test[@]}"
                  clang libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user) ;;
   # The Windows cross build and Wine to run it; GoogleTest's sources for
   # the cross-built tests.

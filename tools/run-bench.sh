@@ -144,3 +144,8 @@ awk -v job="$job" -v floor="$floor" -v chain="$chain" -v frames="$frames" -v per
   printf "  peak resident size, %5.0f s input            %7.1f MiB   (target <= 64 MiB: %s)\n", long_frames / 44100, long_peak / mib, long_peak <= 64 * mib ? "met" : "NOT met"
   printf "    (that job: %.2f s, %.2f s per 10 minutes of input; processor time %.2f s)\n", long_job, long_job * 26460000 / long_frames, long_cpu
 }'
+
+# quenlow-listen: the renderer's share of a core and the key-to-device latency
+# (a stand-in device at the real pace, another job's two threads running).
+echo
+"$build/bench/quenlow_bench_listen" "$work/in.wav" "$taps"
