@@ -7,6 +7,7 @@
 // reads and every output byte is checked as on Linux.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -262,6 +263,57 @@ TEST_F(WindowsDialogue, CtrlCDuringTheWorkLeavesNoTemporaryFile) {
   EXPECT_EQ(*status, 0x3A);
   EXPECT_FALSE(TemporaryFileIn(dir));
   EXPECT_FALSE(FileExistsAt(dir / "long QLW filtered.wav"));
+}
+
+// A name pasted with Explorer's "Copy as path", or dropped on the console
+// window, comes in double quotes: the name inside them is found.
+TEST_F(WindowsDialogue, FindsANameTypedInDoubleQuotes) {
+  ASSERT_TRUE(WriteFile(dir / "my notes.txt", {'h', 'e', 'l', 'l', 'o'}));
+  StartAtPrompt();
+  Submit("\"my notes.txt\"");
+  EXPECT_TRUE(WaitForBox(" This is not a Wave file  ")) << session.Screen();
+  session.Press(Key::Enter);
+  ASSERT_TRUE(session.WaitUntil([&] { return session.Row(8) == Padded(kPrompt); })) << session.Screen();
+  Submit("\"other.txt\"");
+  EXPECT_TRUE(WaitForBox(kNotFound)) << session.Screen();
+}
+
+// However the program is ended mid-job, even without a chance to clean up
+// (Task Manager's End task and taskkill /F, or the process killed outright),
+// the system removes the temporary files: they are marked for deletion
+// while they are written.
+TEST_F(WindowsDialogue, AKillMidJobLeavesNoTemporaryFile) {
+  for (const bool taskkill : {true, false}) {
+    TempDir folder;
+    PtySession run;
+    run.SetProgram(kWineRun, {WindowsProgram()});
+    ASSERT_TRUE(WriteFile(folder / "long.wav", FixedRecording(4000000)));  // about 90 seconds
+    ASSERT_TRUE(run.Start(folder.Path()));
+    ASSERT_TRUE(run.WaitForText(8, kPrompt, kStartTimeout)) << run.Screen();
+    run.Type("long.wav");
+    run.Press(Key::Enter);
+    ASSERT_TRUE(run.WaitForText(20, "   Working...", 30s)) << run.Screen();
+    const auto giveUp = std::chrono::steady_clock::now() + 30s;
+    while (!TemporaryFileIn(folder) && std::chrono::steady_clock::now() < giveUp) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_TRUE(TemporaryFileIn(folder)) << "no output was being written";
+    if (taskkill) {
+      const std::string command = kWineRun + " taskkill /F /IM quenlow.exe >/dev/null 2>&1";
+      ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    } else {
+      run.Signal(SIGKILL);
+    }
+    ASSERT_TRUE(run.WaitForExit(30s).has_value()) << (taskkill ? "taskkill /F" : "SIGKILL");
+    // The system closes the program's handles as it reaps it.
+    const auto closed = std::chrono::steady_clock::now() + 10s;
+    while (TemporaryFileIn(folder) && std::chrono::steady_clock::now() < closed) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_FALSE(TemporaryFileIn(folder)) << (taskkill ? "taskkill /F" : "SIGKILL");
+    EXPECT_FALSE(FileExistsAt(folder / "long QLW unfiltered.wav"));
+    EXPECT_FALSE(FileExistsAt(folder / "long QLW filtered.wav"));
+  }
 }
 
 }  // namespace

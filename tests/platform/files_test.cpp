@@ -72,6 +72,26 @@ TEST(PlatformFiles, WritesThroughATemporaryFileAndReplacesTheOldOne) {
   EXPECT_EQ(files, 1);
 }
 
+// Windows once limited a path to 260 characters; an input deep in a music
+// library must not fail only when its outputs are written.
+TEST(PlatformFiles, WritesAndReadsUnderAPathPastTheOldLimit) {
+  const ScratchFolder folder;
+  std::string deep = folder / "";
+  for (int level = 0; level < 5; ++level) deep += std::string(60, static_cast<char>('a' + level)) + "/";
+  std::error_code error;
+  fs::create_directories(PathOf(deep), error);
+  if (error) GTEST_SKIP() << "the test's own library cannot make a folder this deep here: " << error.message();
+  const std::string target = deep + "take QLW filtered.wav";
+  ASSERT_GT(target.size(), 300u);
+  ASSERT_TRUE(WriteWhole(deep + ".take.XXXXXX", Bytes{9, 8, 7}, target));
+  EXPECT_TRUE(FileOpens(target));
+  EXPECT_TRUE(PathExists(target));
+  EXPECT_EQ(CheckReplaceable(target).verdict, Replaceable::Yes);
+  EXPECT_EQ(ReadWhole(target), (Bytes{9, 8, 7}));
+  RemoveFile(target.c_str());
+  EXPECT_FALSE(PathExists(target));
+}
+
 TEST(PlatformFiles, ReadsAtAnyOffsetAndStopsAtTheEnd) {
   const ScratchFolder folder;
   Bytes bytes(70000);
