@@ -2,9 +2,8 @@
 
 namespace quenlow::console {
 
-bool RemovedMenuEntries::Remove(HWND window, UINT command) {
-  const HMENU menu = GetSystemMenu(window, FALSE);
-  if (menu == nullptr) return false;
+bool RemovedMenuEntries::Remove(HMENU menu, UINT command) {
+  if (menu == nullptr || (menu_ != nullptr && menu != menu_)) return false;
   const int items = GetMenuItemCount(menu);
   for (int position = 0; position < items; ++position) {
     if (GetMenuItemID(menu, position) != command) continue;
@@ -23,7 +22,7 @@ bool RemovedMenuEntries::Remove(HWND window, UINT command) {
     // Too many to remember: the entry stays rather than being lost.
     if (count_ == static_cast<int>(entries_.size())) return false;
     if (!DeleteMenu(menu, static_cast<UINT>(position), MF_BYPOSITION)) return false;
-    window_ = window;
+    menu_ = menu;
     entries_[static_cast<std::size_t>(count_++)] = entry;
     return true;
   }
@@ -31,11 +30,8 @@ bool RemovedMenuEntries::Remove(HWND window, UINT command) {
 }
 
 void RemovedMenuEntries::PutBack() {
-  if (count_ == 0) return;
-  const HMENU menu = GetSystemMenu(window_, FALSE);
   for (; count_ > 0; --count_) {
     Entry& entry = entries_[static_cast<std::size_t>(count_ - 1)];
-    if (menu == nullptr) continue;
     MENUITEMINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = MIIM_ID | MIIM_FTYPE | MIIM_STATE | MIIM_STRING | MIIM_BITMAP;
@@ -44,7 +40,7 @@ void RemovedMenuEntries::PutBack() {
     info.fState = entry.state;
     info.hbmpItem = entry.bitmap;
     info.dwTypeData = entry.text.data();
-    InsertMenuItemW(menu, entry.position, TRUE, &info);
+    InsertMenuItemW(menu_, entry.position, TRUE, &info);
   }
 }
 

@@ -16,9 +16,10 @@ namespace quenlow::console {
 // the menu would lose for the rest of the window's life.
 class RemovedMenuEntries {
  public:
-  // Removes the entry of this command, remembering it; false when the menu
-  // has none.
-  bool Remove(HWND window, UINT command);
+  // Removes the entry of this command from the menu (a window's
+  // GetSystemMenu(window, FALSE)), remembering it; false when the menu has
+  // none. Entries of one menu only.
+  bool Remove(HMENU menu, UINT command);
   // Puts every removed entry back where it was, the last removed first.
   // Allocates nothing: it runs on the way out of a stopped program.
   void PutBack();
@@ -32,7 +33,7 @@ class RemovedMenuEntries {
     HBITMAP bitmap = nullptr;
     std::array<wchar_t, 128> text{};
   };
-  HWND window_ = nullptr;
+  HMENU menu_ = nullptr;
   std::array<Entry, 16> entries_{};
   int count_ = 0;
 };

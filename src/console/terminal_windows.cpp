@@ -214,7 +214,7 @@ class ConsoleWindowBackend final : public ConsoleBackend {
     if (item <= 0) return;
     const HWND window = GetConsoleWindow();
     if (window == nullptr || !IsWindowVisible(window)) return;
-    saved.menu.Remove(window, static_cast<UINT>(item));
+    saved.menu.Remove(GetSystemMenu(window, FALSE), static_cast<UINT>(item));
   }
 
  private:

@@ -13,8 +13,7 @@ namespace {
 
 using MenuEntries = std::vector<std::pair<UINT, std::wstring>>;
 
-MenuEntries EntriesOf(HWND window) {
-  const HMENU menu = GetSystemMenu(window, FALSE);
+MenuEntries EntriesOf(HMENU menu) {
   MenuEntries entries;
   for (int i = 0; i < GetMenuItemCount(menu); ++i) {
     wchar_t text[128] = {};
@@ -24,32 +23,37 @@ MenuEntries EntriesOf(HWND window) {
   return entries;
 }
 
-// The console adds entries of its own to its window's menu; only those the
-// program took away come back, and the console's stay.
+// A console window's menu as the console makes it: the system's entries and
+// the console's own after them. Only those the program took away come back,
+// and the console's stay.
 TEST(ConsoleSettings, GivesTheWindowMenuBackExactlyAsItWas) {
-  const HWND window = CreateWindowExW(0, L"STATIC", L"quenlow test", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
-                                      nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (window == nullptr) GTEST_SKIP() << "no window can be made here";
-  const HMENU menu = GetSystemMenu(window, FALSE);
+  const HMENU menu = CreatePopupMenu();
   ASSERT_NE(menu, nullptr);
-  constexpr UINT kConsoleOwn = 0xFFF0;
+  for (const auto& [id, text] : {std::pair{SC_RESTORE, L"&Restore"}, std::pair{SC_MOVE, L"&Move"},
+                                 std::pair{SC_SIZE, L"&Size"}, std::pair{SC_MINIMIZE, L"Mi&nimize"},
+                                 std::pair{SC_MAXIMIZE, L"Ma&ximize"}, std::pair{SC_CLOSE, L"&Close"}}) {
+    AppendMenuW(menu, MF_STRING, id, text);
+  }
   AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-  AppendMenuW(menu, MF_STRING, kConsoleOwn, L"Properties");
-  const MenuEntries before = EntriesOf(window);
+  AppendMenuW(menu, MF_STRING | MF_GRAYED, 0xFFF2, L"&Edit");
+  AppendMenuW(menu, MF_STRING, 0xFFF3, L"&Properties");
+  const MenuEntries before = EntriesOf(menu);
+  const UINT greyed = GetMenuState(menu, 0xFFF2, MF_BYCOMMAND);
 
   RemovedMenuEntries removed;
-  EXPECT_TRUE(removed.Remove(window, SC_MAXIMIZE));
-  EXPECT_TRUE(removed.Remove(window, SC_SIZE));
-  EXPECT_FALSE(removed.Remove(window, 0x1234)) << "no such entry";
-  const MenuEntries during = EntriesOf(window);
+  EXPECT_TRUE(removed.Remove(menu, SC_MAXIMIZE));
+  EXPECT_TRUE(removed.Remove(menu, SC_SIZE));
+  EXPECT_FALSE(removed.Remove(menu, 0x1234)) << "no such entry";
+  const MenuEntries during = EntriesOf(menu);
   EXPECT_EQ(during.size() + 2, before.size());
   for (const auto& [id, text] : during) EXPECT_TRUE(id != SC_MAXIMIZE && id != SC_SIZE);
 
   removed.PutBack();
-  EXPECT_EQ(EntriesOf(window), before);
+  EXPECT_EQ(EntriesOf(menu), before);
+  EXPECT_EQ(GetMenuState(menu, 0xFFF2, MF_BYCOMMAND), greyed);
   removed.PutBack();  // a second time puts nothing more
-  EXPECT_EQ(EntriesOf(window), before);
-  DestroyWindow(window);
+  EXPECT_EQ(EntriesOf(menu), before);
+  DestroyMenu(menu);
 }
 
 TEST(ConsoleSettings, TurnsQuickEditOffForTheRunAndGivesTheModeBack) {
