@@ -7,12 +7,12 @@ what=${1:-test}
 
 # The dialogue needs curses; quenlow-filter needs FFTW, cairo, libsndfile and
 # CLI11 (header-only); quenlow-batch libsndfile and CLI11 too.
-packages=(g++ cmake make pkg-config libncurses-dev libfftw3-dev libcairo2-dev libsndfile1-dev libcli11-dev)
+packages=(g++ cmake make pkg-config libncurses-dev libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev nettle-dev libcli11-dev)
 case "$what" in
   build) ;;
-  test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev) ;;
+  test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev sox) ;;
   bench) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
-  ci) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev
+  ci) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox
                  clang libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user) ;;
   # The Windows cross build and Wine to run it; GoogleTest's sources for
   # the cross-built tests.

@@ -32,6 +32,7 @@ double CertificationMargin(double sumOfTapMagnitudes, int maxAbsSample);
 struct CertifiedSample {
   std::int32_t q = 0;
   bool certain = false;
+  bool clipped = false;  // certain, and saturated
 };
 
 // Written without branches, for the loop that runs it on every value.
@@ -54,7 +55,7 @@ inline CertifiedSample CertifyQuantised(double t, double margin) {
   const bool clear = small && distance > margin;
   const double saturated = std::fmin(std::fmax(n, kSample24Min), kSample24Max);
   const double q = above ? kSample24Max : below ? kSample24Min : saturated;
-  return {static_cast<std::int32_t>(q), above || below || clear};
+  return {static_cast<std::int32_t>(q), above || below || clear, above || below || (clear && saturated != n)};
 }
 
 }  // namespace quenlow

@@ -1,6 +1,7 @@
 #include "dsp/filtered_pass.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <vector>
 
@@ -49,7 +50,7 @@ struct BlockValues {
 // Values not certified go to exact(channel, frame, k1, k2).
 template <typename Exact>
 std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int64_t first, std::int64_t end,
-                            UniformSource& source, std::uint8_t* out, Exact&& exact) {
+                            UniformSource& source, std::uint8_t* out, OutputLevels& levels, Exact&& exact) {
   if (first >= end) return out;
   std::uint32_t draws[kDrawsPerFrame * 64];
   // Locals, not members: the byte stores below could alias those and force
@@ -58,14 +59,20 @@ std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int
   const double* rightValues = values.right;
   const double leftMargin = values.leftMargin;
   const double rightMargin = values.rightMargin;
+  std::int64_t clipped = 0;
+  double peak = levels.peak;
   for (std::int64_t chunk = first; chunk < end; chunk += 64) {
     const std::int64_t chunkEnd = std::min(end, chunk + 64);
     FillDraws(source, static_cast<std::size_t>((chunkEnd - chunk) * kDrawsPerFrame), draws);
     for (std::int64_t f = chunk; f < chunkEnd; ++f) {
       const std::uint32_t* k = draws + (f - chunk) * kDrawsPerFrame;
       const std::int64_t at = (f & (OversamplingRatio - 1)) * kBlockSamples + (f / OversamplingRatio - p0);
-      const CertifiedSample left = CertifyQuantised(kScale * leftValues[at] + DitherOf(k[0], k[1]), leftMargin);
-      const CertifiedSample right = CertifyQuantised(kScale * rightValues[at] + DitherOf(k[2], k[3]), rightMargin);
+      const double leftT = kScale * leftValues[at] + DitherOf(k[0], k[1]);
+      const double rightT = kScale * rightValues[at] + DitherOf(k[2], k[3]);
+      const CertifiedSample left = CertifyQuantised(leftT, leftMargin);
+      const CertifiedSample right = CertifyQuantised(rightT, rightMargin);
+      clipped += int{left.clipped} + int{right.clipped};
+      peak = std::fmax(peak, std::fmax(std::fabs(leftT), std::fabs(rightT)));
       if (left.certain & right.certain) [[likely]] {
         PackFrame24(left.q, right.q, out);
       } else {
@@ -75,6 +82,8 @@ std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int
       out += kPackedFrameBytes;
     }
   }
+  levels.clipped += clipped;
+  levels.peak = peak;
   return out;
 }
 
@@ -82,8 +91,9 @@ std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int
 
 // CertifyQuantised on four values at once, operation for operation the same
 // (so the same decisions and samples); the certain lanes' bits go to
-// `certain`.
-__attribute__((target("avx2"))) inline __m128i CertifyQuantised4(__m256d t, __m256d margin, int& certain) {
+// `certain`, those of the certain lanes that saturated to `clipped`.
+__attribute__((target("avx2"))) inline __m128i CertifyQuantised4(__m256d t, __m256d margin, int& certain,
+                                                                 int& clipped) {
   const __m256d magnitudeMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
   const __m256d shift = _mm256_set1_pd(0x1.8p52);
   const __m256d above = _mm256_cmp_pd(_mm256_sub_pd(t, margin), _mm256_set1_pd(kSample24Max + 0.5), _CMP_GT_OQ);
@@ -98,22 +108,27 @@ __attribute__((target("avx2"))) inline __m128i CertifyQuantised4(__m256d t, __m2
       _mm256_min_pd(_mm256_max_pd(n, _mm256_set1_pd(kSample24Min)), _mm256_set1_pd(kSample24Max));
   __m256d q = _mm256_blendv_pd(saturated, _mm256_set1_pd(kSample24Min), below);
   q = _mm256_blendv_pd(q, _mm256_set1_pd(kSample24Max), above);
-  certain = _mm256_movemask_pd(_mm256_or_pd(_mm256_or_pd(above, below), clear));
+  const __m256d outside = _mm256_or_pd(above, below);
+  certain = _mm256_movemask_pd(_mm256_or_pd(outside, clear));
+  clipped = _mm256_movemask_pd(_mm256_or_pd(outside, _mm256_and_pd(clear, _mm256_cmp_pd(saturated, n, _CMP_NEQ_OQ))));
   return _mm256_cvtpd_epi32(q);
 }
 
 // Frames [offset, offset + 16 * groups) of a block (offset counted from frame
 // 4 p0, a multiple of 4), their draws following `source`, which is left after
 // them. Values not certified are left as they are in `out` and listed in
-// `uncertain`; returns how many.
+// `uncertain`; returns how many. The certain values' levels go to `levels`.
 __attribute__((target("avx2"))) int QuantiseGroupsAvx2(const BlockValues& values, int offset, int groups,
                                                       UniformSource& source, std::uint8_t* out,
-                                                      std::int32_t* uncertain) {
+                                                      std::int32_t* uncertain, OutputLevels& levels) {
   GroupDraws draws(source);
   const __m256d scale = _mm256_set1_pd(kScale);
   const __m256d drawUnit = _mm256_set1_pd(0x1p-31);
   const __m256d margins[2] = {_mm256_set1_pd(values.leftMargin), _mm256_set1_pd(values.rightMargin)};
   const double* channels[2] = {values.left, values.right};
+  const __m256d magnitudeMask = _mm256_castsi256_pd(_mm256_set1_epi64x(0x7FFFFFFFFFFFFFFF));
+  __m256d peak = _mm256_set1_pd(levels.peak);
+  std::int64_t clipped = 0;
   int count = 0;
   for (int g = 0; g < groups; ++g, offset += kGroupFrames, out += kGroupFrames * kPackedFrameBytes) {
     const int sample = offset / OversamplingRatio;
@@ -138,7 +153,10 @@ __attribute__((target("avx2"))) int QuantiseGroupsAvx2(const BlockValues& values
         const __m128i numerators = HalfOf(draws.DitherNumerators(c, s / 2), s % 2);
         const __m256d dither = _mm256_mul_pd(_mm256_cvtepi32_pd(numerators), drawUnit);
         const __m256d t = _mm256_add_pd(_mm256_mul_pd(scale, frames[s]), dither);
-        q[c][s] = CertifyQuantised4(t, margins[c], certain[c][s]);
+        int clippedLanes = 0;
+        q[c][s] = CertifyQuantised4(t, margins[c], certain[c][s], clippedLanes);
+        clipped += __builtin_popcount(static_cast<unsigned>(clippedLanes));
+        peak = _mm256_max_pd(peak, _mm256_and_pd(t, magnitudeMask));
       }
     }
     for (int s = 0; s < 4; ++s) {
@@ -154,6 +172,10 @@ __attribute__((target("avx2"))) int QuantiseGroupsAvx2(const BlockValues& values
     source = draws.After();
     draws.Advance();
   }
+  double lanes[4];
+  _mm256_storeu_pd(lanes, peak);
+  levels.peak = std::fmax(std::fmax(lanes[0], lanes[1]), std::fmax(lanes[2], lanes[3]));
+  levels.clipped += clipped;
   return count;
 }
 
@@ -183,7 +205,8 @@ void FilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_t*
   });
 }
 
-std::int32_t FilteredPass::ExactSample(int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2) {
+std::int32_t FilteredPass::ExactSample(int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2,
+                                       OutputLevels& levels) {
   exactRecomputations_.fetch_add(1, std::memory_order_relaxed);
   // Counted from the window's first frame: the window holds every frame the
   // value reaches back to, so frame - 4 * from is past the filter's build-up
@@ -191,12 +214,23 @@ std::int32_t FilteredPass::ExactSample(int channel, std::int64_t frame, std::uin
   const std::int64_t from = input_.firstFrame;
   const double value =
       ExactFilteredValue(taps_, input_.interleaved + channel, input_.frames - from, 2, frame - OversamplingRatio * from);
-  return QuantiseFilteredValue(value, k1, k2);
+  const FilteredSample sample = QuantiseFilteredSample(value, k1, k2);
+  levels.clipped += int{sample.clipped};
+  levels.peak = std::fmax(levels.peak, std::fabs(kScale * value));
+  return sample.q;
+}
+
+void FilteredPass::AddLevels(const OutputLevels& levels) {
+  clipped_.fetch_add(levels.clipped, std::memory_order_relaxed);
+  double peak = peak_.load(std::memory_order_relaxed);
+  while (levels.peak > peak && !peak_.compare_exchange_weak(peak, levels.peak, std::memory_order_relaxed)) {
+  }
 }
 
 void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8_t* out) {
   UniformSource source = SourceAtFrame(passStart_, first);
   Scratch scratch;
+  OutputLevels levels;
   const std::int64_t end = first + count;
   for (std::int64_t p0 = first / OversamplingRatio; p0 * OversamplingRatio < end; p0 += kBlockSamples) {
     const std::int64_t blockFirst = std::max(first, p0 * OversamplingRatio);
@@ -234,14 +268,14 @@ void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8
       FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), scratch.draws.data());
       for (std::int64_t f = blockFirst; f < blockEnd; ++f) {
         const std::uint32_t* k = &scratch.draws[static_cast<std::size_t>((f - blockFirst) * kDrawsPerFrame)];
-        PackFrame24(ExactSample(0, f, k[0], k[1]), ExactSample(1, f, k[2], k[3]), out);
+        PackFrame24(ExactSample(0, f, k[0], k[1], levels), ExactSample(1, f, k[2], k[3], levels), out);
         out += kPackedFrameBytes;
       }
       continue;
     }
     const BlockValues values{scratch.filtered[0].data(), scratch.filtered[1].data(), margin[0], margin[1]};
-    const auto exact = [this](int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2) {
-      return ExactSample(channel, frame, k1, k2);
+    const auto exact = [this, &levels](int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2) {
+      return ExactSample(channel, frame, k1, k2, levels);
     };
     std::int64_t f = blockFirst;
 #if defined(__x86_64__)
@@ -252,11 +286,11 @@ void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8
           std::min(blockEnd, (blockFirst + OversamplingRatio - 1) / OversamplingRatio * OversamplingRatio);
       const int groups = static_cast<int>((blockEnd - vectorFirst) / kGroupFrames);
       if (groups > 0) {
-        out = QuantisePlain(values, p0, f, vectorFirst, source, out, exact);
+        out = QuantisePlain(values, p0, f, vectorFirst, source, out, levels, exact);
         std::uint8_t* groupsOut = out;
         const int offset = static_cast<int>(vectorFirst - p0 * OversamplingRatio);
         const int uncertain =
-            QuantiseGroupsAvx2(values, offset, groups, source, groupsOut, scratch.uncertain.data());
+            QuantiseGroupsAvx2(values, offset, groups, source, groupsOut, scratch.uncertain.data(), levels);
         f = vectorFirst + std::int64_t{groups} * kGroupFrames;
         out += (f - vectorFirst) * kPackedFrameBytes;
         for (int i = 0; i < uncertain; ++i) {
@@ -270,14 +304,15 @@ void FilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uint8
           }
           const std::uint32_t k1 = NextDraw(at);
           const std::uint32_t k2 = NextDraw(at);
-          PackSample24(ExactSample(channel, frame, k1, k2),
+          PackSample24(ExactSample(channel, frame, k1, k2, levels),
                        groupsOut + (frame - vectorFirst) * kPackedFrameBytes + 3 * channel);
         }
       }
     }
 #endif
-    out = QuantisePlain(values, p0, f, blockEnd, source, out, exact);
+    out = QuantisePlain(values, p0, f, blockEnd, source, out, levels, exact);
   }
+  AddLevels(levels);
 }
 
 }  // namespace quenlow

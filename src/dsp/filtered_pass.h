@@ -20,6 +20,15 @@
 
 namespace quenlow {
 
+// How loud a pass's output came out: how many samples the quantiser
+// saturated, and the largest magnitude its input reached before saturation,
+// in 24-bit units (full scale is 2^23). The count is exact; the peak is
+// taken from the fast values, close to but not always the reference's.
+struct OutputLevels {
+  std::int64_t clipped = 0;
+  double peak = 0.0;
+};
+
 class FilteredPass {
  public:
   // threads: how many threads a piece may use (0: as many as the machine has).
@@ -36,6 +45,9 @@ class FilteredPass {
   // How many values had to be recomputed by the exact reference sequence.
   std::int64_t ExactRecomputations() const { return exactRecomputations_.load(); }
 
+  // The levels of every frame produced so far.
+  OutputLevels Levels() const { return {clipped_.load(), peak_.load()}; }
+
   // Whether these taps go the fast way at all (finite, of sensible size).
   bool UsesFastPath() const { return fastPath_; }
 
@@ -51,7 +63,9 @@ class FilteredPass {
 
  private:
   void ProduceRun(std::int64_t first, std::int64_t count, std::uint8_t* out);
-  std::int32_t ExactSample(int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2);
+  std::int32_t ExactSample(int channel, std::int64_t frame, std::uint32_t k1, std::uint32_t k2,
+                           OutputLevels& levels);
+  void AddLevels(const OutputLevels& levels);
 
   SignalInput input_;
   FilterTaps taps_;
@@ -64,6 +78,8 @@ class FilteredPass {
   bool vectorLoop_ = VectorLoopAvailable();
   WorkerPool pool_;
   std::atomic<std::int64_t> exactRecomputations_{0};
+  std::atomic<std::int64_t> clipped_{0};
+  std::atomic<double> peak_{0.0};
 };
 
 }  // namespace quenlow

@@ -26,7 +26,7 @@ std::int32_t QuantiseHeldSample(std::int16_t sample, std::uint32_t k1, std::uint
   return static_cast<std::int32_t>(RoundHalfEvenShift31(numerator));
 }
 
-std::int32_t QuantiseFilteredValue(double value, std::uint32_t k1, std::uint32_t k2) {
+FilteredSample QuantiseFilteredSample(double value, std::uint32_t k1, std::uint32_t k2) {
   static const ExtendedFloat scale = ExtendedFloat::FromScaled(false, kGainNumerator, -16);
   static const ExtendedFloat one = ExtendedFloat::FromInt64(1);
   ExtendedFloat t = scale * ExtendedFloat::FromDouble(value);
@@ -34,17 +34,21 @@ std::int32_t QuantiseFilteredValue(double value, std::uint32_t k1, std::uint32_t
   t = t + ExtendedFloat::FromScaled(false, k2, -31);
   t = t - one;
   switch (t.kind()) {
-    case ExtendedFloat::Kind::NaN: return 0;
-    case ExtendedFloat::Kind::Infinity: return t.negative() ? kSample24Min : kSample24Max;
+    case ExtendedFloat::Kind::NaN: return {0, false};
+    case ExtendedFloat::Kind::Infinity: return {t.negative() ? kSample24Min : kSample24Max, true};
     default: break;
   }
   if (t.kind() == ExtendedFloat::Kind::Finite && t.exponent() >= 63) {
-    return t.negative() ? kSample24Min : kSample24Max;
+    return {t.negative() ? kSample24Min : kSample24Max, true};
   }
   const std::int64_t q = t.RoundToInt64();
-  if (q < kSample24Min) return kSample24Min;
-  if (q > kSample24Max) return kSample24Max;
-  return static_cast<std::int32_t>(q);
+  if (q < kSample24Min) return {kSample24Min, true};
+  if (q > kSample24Max) return {kSample24Max, true};
+  return {static_cast<std::int32_t>(q), false};
+}
+
+std::int32_t QuantiseFilteredValue(double value, std::uint32_t k1, std::uint32_t k2) {
+  return QuantiseFilteredSample(value, k1, k2).q;
 }
 
 std::int32_t QuantiseTo24(std::int16_t sample, UniformSource& source) {

@@ -35,6 +35,14 @@ std::int32_t QuantiseHeldSample(std::int16_t sample, std::uint32_t k1, std::uint
 // gives 0: wrapping would turn an overshoot into a full-scale click.
 std::int32_t QuantiseFilteredValue(double value, std::uint32_t k1, std::uint32_t k2);
 
+// The same, telling whether the sample was saturated: its rounding lay past
+// the 24-bit range (a NaN gives 0 and is not counted).
+struct FilteredSample {
+  std::int32_t q = 0;
+  bool clipped = false;
+};
+FilteredSample QuantiseFilteredSample(double value, std::uint32_t k1, std::uint32_t k2);
+
 // The same two, drawing from the source (first draw, then second).
 std::int32_t QuantiseTo24(std::int16_t sample, UniformSource& source);
 std::int32_t QuantiseTo24(double value, UniformSource& source);

@@ -68,6 +68,9 @@ std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std
 // failure.
 SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t size);
 
+// Writes all of `size` bytes at `offset`, over bytes already in the file;
+// where WriteAll writes next is unchanged. Returns 0 or the failure.
+SystemError WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* bytes, std::size_t size);
 // Has the system start putting bytes [offset, offset + size) of the file on
 // disk now, without waiting for them: a file written in pieces then keeps
 // the disk busy while the next pieces are made, and the final flush has

@@ -119,6 +119,21 @@ SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t siz
   return 0;
 }
 
+SystemError WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
+  std::size_t done = 0;
+  while (done < size) {
+    const std::size_t piece = std::min(size - done, kMaxTransfer);
+    const ssize_t put = pwrite(Descriptor(file), bytes + done, piece, static_cast<off_t>(offset + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (put == 0) return EIO;
+    done += static_cast<std::size_t>(put);
+  }
+  return 0;
+}
+
 void StartWriteBack(FileHandle file, std::uint64_t offset, std::size_t size) {
   // A size of 0 would mean "to the end of the file".
   if (size == 0) return;

@@ -128,6 +128,35 @@ SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t siz
   return 0;
 }
 
+SystemError WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
+  // A write at an offset moves the file pointer of a synchronous handle:
+  // WriteAll's place is put back afterwards.
+  LARGE_INTEGER current{};
+  LARGE_INTEGER zero{};
+  if (!SetFilePointerEx(Handle(file), zero, &current, FILE_CURRENT)) return LastError();
+  std::size_t done = 0;
+  SystemError error = 0;
+  while (done < size) {
+    const std::uint64_t position = offset + done;
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    DWORD put = 0;
+    const auto piece = static_cast<DWORD>(std::min(size - done, kMaxTransfer));
+    if (!WriteFile(Handle(file), bytes + done, piece, &put, &at)) {
+      error = LastError();
+      break;
+    }
+    if (put == 0) {
+      error = ERROR_WRITE_FAULT;
+      break;
+    }
+    done += put;
+  }
+  if (!SetFilePointerEx(Handle(file), current, nullptr, FILE_BEGIN) && error == 0) error = LastError();
+  return error;
+}
+
 void StartWriteBack(FileHandle, std::uint64_t, std::size_t) {}
 
 void DropWritten(FileHandle, std::uint64_t, std::uint64_t) {}

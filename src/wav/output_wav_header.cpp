@@ -30,7 +30,8 @@ void PutFormatChunk(std::uint8_t* p, std::uint16_t channels, std::uint32_t rate,
 }  // namespace
 
 std::optional<OutputWavLayout> OutputWavHeader(int channelCount, std::int64_t outputSampleRate,
-                                               std::int64_t frameCount, std::uint64_t riffSizeLimit) {
+                                               std::int64_t frameCount, std::uint64_t riffSizeLimit,
+                                               std::uint64_t trailerSize) {
   // Block align and byte rate must fit their 16- and 32-bit fields.
   if (channelCount < 2 || channelCount % 2 != 0 || channelCount > 0xFFFF / 3) return std::nullopt;
   const std::uint64_t blockAlign = static_cast<std::uint64_t>(channelCount) * kOutputBits / 8;
@@ -41,10 +42,11 @@ std::optional<OutputWavLayout> OutputWavHeader(int channelCount, std::int64_t ou
   if (frameCount < 0 || static_cast<std::uint64_t>(frameCount) > (std::uint64_t{1} << 56) / blockAlign) {
     return std::nullopt;
   }
+  if (trailerSize % 2 != 0 || trailerSize > (std::uint64_t{1} << 32)) return std::nullopt;
 
   OutputWavLayout layout;
   layout.dataSize = blockAlign * static_cast<std::uint64_t>(frameCount);
-  const std::uint64_t body = layout.dataSize;
+  const std::uint64_t body = layout.dataSize + trailerSize;
   const auto channels = static_cast<std::uint16_t>(channelCount);
   const auto rate = static_cast<std::uint32_t>(outputSampleRate);
   const auto align = static_cast<std::uint16_t>(blockAlign);

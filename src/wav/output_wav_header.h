@@ -20,9 +20,12 @@ struct OutputWavLayout {
 // number of them, a negative frame count, a rate or block align past its
 // field). Outputs are 24-bit stereo; an even channel count keeps the data size
 // even, so no pad byte ever follows it. `riffSizeLimit` is the
-// largest RIFF size written in the canonical form.
+// largest RIFF size written in the canonical form. `trailerSize` counts the
+// bytes of chunks that follow the data (an even number: a LIST/INFO chunk of
+// tags), which the RIFF size includes.
 std::optional<OutputWavLayout> OutputWavHeader(int channelCount, std::int64_t outputSampleRate,
                                                std::int64_t frameCount,
-                                               std::uint64_t riffSizeLimit = kMaxRiffSize);
+                                               std::uint64_t riffSizeLimit = kMaxRiffSize,
+                                               std::uint64_t trailerSize = 0);
 
 }  // namespace quenlow

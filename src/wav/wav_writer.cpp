@@ -20,9 +20,10 @@ constexpr std::int64_t kOversamplingRatio = 4;
 }  // namespace
 
 OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
-                                 std::int64_t frameCount, std::uint64_t riffSizeLimit)
-    : finalName_(std::move(finalName)) {
-  const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit);
+                                 std::int64_t frameCount, std::uint64_t riffSizeLimit,
+                                 std::vector<std::uint8_t> trailer)
+    : finalName_(std::move(finalName)), trailer_(std::move(trailer)) {
+  const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit, trailer_.size());
   if (!layout) {
     Fail("the format does not fit a WAV header");
     return;
@@ -69,6 +70,7 @@ WriteResult OutputWavWriter::Complete() {
          " sample bytes were given");
     return result_;
   }
+  if (!trailer_.empty()) Put(trailer_.data(), trailer_.size());
   if (!Flush()) return result_;
   if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) FailWithSystemError(error);
   return result_;

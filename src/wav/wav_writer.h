@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/files.h"
 #include "wav/output_wav_header.h"
@@ -38,9 +39,11 @@ class OutputWavWriter {
  public:
   // channelCount and the output rate go into the header; frameCount fixes its
   // sizes. Headers whose sizes pass the 32-bit fields are written as RF64;
-  // riffSizeLimit lowers that bound, for tests.
+  // riffSizeLimit lowers that bound, for tests. `trailer` is written after
+  // the data: whole chunks of an even size (the tags' LIST/INFO chunk).
   OutputWavWriter(std::string finalName, int channelCount, std::int64_t outputSampleRate,
-                  std::int64_t frameCount, std::uint64_t riffSizeLimit = kMaxRiffSize);
+                  std::int64_t frameCount, std::uint64_t riffSizeLimit = kMaxRiffSize,
+                  std::vector<std::uint8_t> trailer = {});
   ~OutputWavWriter();  // removes the temporary file unless Finish succeeded
   OutputWavWriter(const OutputWavWriter&) = delete;
   OutputWavWriter& operator=(const OutputWavWriter&) = delete;
@@ -69,6 +72,7 @@ class OutputWavWriter {
   int unfinishedSlot_ = -1;  // the temporary file, in the list the clean-up on interruption reads
   platform::FileHandle file_ = platform::kNoFile;              // belongs to the list of unfinished outputs
   std::uint64_t dataSize_ = 0;
+  std::vector<std::uint8_t> trailer_;
   std::uint64_t appended_ = 0;
   bool completed_ = false;
   bool placed_ = false;

@@ -21,6 +21,8 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/interruption.h"
@@ -264,6 +266,41 @@ TEST(JobFaults, AWriteThatFailsLateLeavesTheOldPair) {
 // The recording vanishes after its header was accepted: nothing of the user's
 // recording can be processed, so the job must say so rather than write two
 // files of dither and report success.
+// With no thread to be had (a limit of no more processes for the user, in a
+// child dropped from root), the two passes run one after the other on the
+// job's own thread and give the bytes of a run with threads.
+TEST(JobFaults, WithoutThreadsBothPassesRunAndGiveTheThreadedBytes) {
+  test::ScratchFolder threaded, alone;
+  const Recording first = WriteRecording(threaded, "take.wav", 60000);
+  const Recording recording = WriteRecording(alone, "take.wav", 60000);
+  ASSERT_TRUE(ProcessRecording(first.path, first.info, first.frames, JobOptions{{}, kSuppliedFilter}));
+  ASSERT_EQ(chmod(alone.path().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(recording.path.c_str(), 0644), 0);
+
+  const ChildRun run = RunInChild(
+      [] {
+        DropToNobodyIfRoot();
+        const rlimit none{0, 0};
+        if (setrlimit(RLIMIT_NPROC, &none) != 0) _exit(3);
+      },
+      [&](std::string& report) {
+        try {
+          std::thread([] {}).join();
+          report.append("a thread was started\n");
+        } catch (const std::system_error&) {
+        }
+        return ProcessRecording(recording.path, recording.info, recording.frames, JobOptions{{}, kSuppliedFilter});
+      });
+  ASSERT_TRUE(run.exitedNormally) << "signal " << run.signal;
+  EXPECT_TRUE(run.jobResult);
+  EXPECT_EQ(run.messages, std::vector<std::string>{});
+  for (const char* name : {"take QLW unfiltered.wav", "take QLW filtered.wav"}) {
+    const Bytes expected = test::ReadWholeFile(threaded.Path(name));
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(test::FirstOutputDifference(test::ReadWholeFile(alone.Path(name)), expected), "") << name;
+  }
+}
+
 TEST(JobFaults, AnInputDeletedAfterItsCheckIsReportedAndNoOutputReplaced) {
   test::ScratchFolder folder;
   const Recording recording = WriteRecording(folder, "gone.wav", 200);

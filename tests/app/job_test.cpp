@@ -266,6 +266,23 @@ TEST(Job, ACoefficientFilePlainlyNotAsMeantIsToldInOneLineAndTheJobGoesOn) {
   }
 }
 
+// The coefficient file matters only to the filtered output: with the
+// unfiltered one alone asked for, nothing is said of a file missing or in
+// doubt.
+TEST(Job, WithOnlyTheUnfilteredOutputNothingIsSaidOfTheCoefficientFile) {
+  test::ScratchFolder folder;
+  const Recording recording = WriteRecording(folder, "in.wav", MusicLikeSamples(100, 5));
+  const std::string twoNumbers = folder.Write("two.dat", Bytes{'1', ',', '2', '\r', '\n'});
+  for (const std::string& filter : {twoNumbers, folder.Path("missing.dat"), folder.path()}) {
+    Told told;
+    JobOptions options = told.Options(filter);
+    options.makeFiltered = false;
+    ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options)) << filter;
+    EXPECT_EQ(told.messages, std::vector<std::string>{}) << filter;
+    EXPECT_TRUE(test::ReadWholeFile(folder.Path("in QLW unfiltered.wav")).size() == 44u + 6 * 4 * 100);
+  }
+}
+
 }  // namespace
 }  // namespace quenlow
 

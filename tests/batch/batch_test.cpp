@@ -2,13 +2,17 @@
 // mixed files processed by the real program, its outputs compared byte for
 // byte with the dialogue's job.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -19,6 +23,7 @@
 
 #include "app/job.h"
 #include "batch/batch_inputs.h"
+#include "batch/batch_progress.h"
 #include "batch/batch_report.h"
 #include "e2e/pty_session.h"
 #include "support/recording.h"
@@ -400,6 +405,113 @@ TEST(BatchJson, FileNamesOfAnyBytesGiveValidJson) {
             "{\"input\":\"a \\\"b\\\"\\\\c\\u0009d\\u0001\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.wav\","
             "\"outputs\":[],\"frames\":0,\"seconds\":0.000,\"result\":\"rejected\","
             "\"reason\":\"This is not a Wave file\",\"elapsed\":0.000}");
+}
+
+TEST_F(MixedAlbum, AFolderUnderAnOutputFolderHasItsSubfoldersMirrored) {
+  const ScratchFolder outputs;
+  const BatchRun run =
+      RunBatch(album.path(), {"-r", "-o", outputs.path(), "--only", "filtered", "--filter", kSuppliedFilter, "."});
+  EXPECT_EQ(run.status, 1) << run.err;  // the refused files
+  EXPECT_EQ(Tree(outputs.path()),
+            (std::vector<std::string>{"01 good QLW filtered.wav", "CD2/aiff copy QLW filtered.wav",
+                                      "CD2/flac copy QLW filtered.wav"}));
+}
+
+// Only the filtered output is asked for and none exists yet: it alone is
+// made, and the JSON lists it alone.
+TEST(BatchOutputs, OnlyFilteredWithSkipExistingMakesAndListsTheFilteredOutputAlone) {
+  const ScratchFolder folder;
+  test::WriteRecording(folder, "a.wav", Music(1000));
+  const BatchRun run =
+      RunBatch(folder.path(), {"--only", "filtered", "--skip-existing", "--json", "--filter", kSuppliedFilter, "a.wav"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Tree(folder.path()), (std::vector<std::string>{"a QLW filtered.wav", "a.wav"}));
+  EXPECT_NE(run.out.find("\"outputs\":[\"a QLW filtered.wav\"],"), std::string::npos) << run.out;
+}
+
+// The text file comes first and is refused; the recording beside it, whose
+// outputs have the same names, is still done.
+TEST(BatchOutputs, ARejectedInputLeavesItsOutputNamesToAGoodOne) {
+  const ScratchFolder folder;
+  folder.Write("a.wav", Bytes{'t', 'e', 'x', 't', '\n'});
+  test::WriteRecording(folder, "a.WAV", Music(1000));
+  const BatchRun run = RunBatch(folder.path(), {"--json", "--filter", kSuppliedFilter, "a.wav", "a.WAV"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(Results(run.out), (std::map<std::string, std::string>{{"a.WAV", "done: null"},
+                                                                  {"a.wav", "rejected: This is not a Wave file"}}));
+  EXPECT_TRUE(fs::exists(folder.Path("a QLW filtered.wav")));
+}
+
+TEST(BatchCommandLine, AFolderWithNoAudioEndsWithStatus1AndMakesNothing) {
+  const ScratchFolder folder;
+  fs::create_directories(folder.Path("art"));
+  folder.Write("art/cover.jpg", Bytes(100, 0xFF));
+  const BatchRun run = RunBatch(folder.path(), {"-r", "--filter", kSuppliedFilter, "art"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "quenlow-batch: no audio files found\n");
+  EXPECT_EQ(Tree(folder.path()), std::vector<std::string>{"art/cover.jpg"});
+}
+
+TEST(BatchJson, EveryControlByteOfANameIsEscaped) {
+  for (int c = 0x01; c <= 0x7F; c = c == 0x1F ? 0x7F : c + 1) {
+    FileReport report;
+    report.input = std::string("a") + static_cast<char>(c) + "b";
+    char escaped[16];
+    std::snprintf(escaped, sizeof escaped, "\"a\\u%04xb\"", c);
+    EXPECT_NE(JsonLine(report).find(escaped), std::string::npos) << JsonLine(report);
+  }
+}
+
+TEST(BatchSummary, CountsEveryFileWhateverBecameOfIt) {
+  struct Case {
+    BatchTotals totals;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{0, 1, 0, 0, 0}, "1 file: 0 done, 1 skipped, 0 rejected, 0 failed; 0.00 hours of audio in 2.0 s"},
+      {{1, 2, 3, 4, 5400}, "10 files: 1 done, 2 skipped, 3 rejected, 4 failed; 1.50 hours of audio in 2.0 s"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SummaryLine(c.totals, 2.0), c.line);
+}
+
+TEST(BatchProgressClock, ShowsMinutesUnderAnHourThenHours) {
+  const std::pair<double, std::string> cases[] = {
+      {0, "0:00"},       {59.4, "0:59"},      {3599, "59:59"},   {3599.6, "1:00:00"},
+      {3600, "1:00:00"}, {3661, "1:01:01"},   {-1, "-:--"},      {NAN, "-:--"},
+      {INFINITY, "-:--"},
+  };
+  for (const auto& [seconds, text] : cases) EXPECT_EQ(ClockText(seconds), text) << seconds;
+}
+
+// The live line drawn on a terminal of 40 columns: whatever the name's
+// length, it stops short of the last column, where the terminal would wrap.
+TEST(BatchProgressLine, NeverReachesTheTerminalsLastColumn) {
+  const int master = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(grantpt(master), 0);
+  ASSERT_EQ(unlockpt(master), 0);
+  const int columns = 40;
+  const winsize size{24, columns, 0, 0};
+  ASSERT_EQ(ioctl(master, TIOCSWINSZ, &size), 0);
+  std::FILE* terminal = std::fopen(ptsname(master), "w");
+  ASSERT_NE(terminal, nullptr);
+  for (const std::size_t length : {0, 1, 5, 6, 7, 30, 200}) {
+    BatchProgress progress(BatchProgress::Mode::Live, terminal, 1, 10);
+    progress.StartFile(1, std::string(length, 'n'), 10, true);
+    std::string drawn(4096, '\0');
+    const ssize_t got = read(master, drawn.data(), drawn.size());
+    ASSERT_GT(got, 0);
+    drawn.resize(static_cast<std::size_t>(got));
+    // "\r", the line, then the erase to its end.
+    const std::size_t end = drawn.find("\x1b[K");
+    ASSERT_TRUE(drawn[0] == '\r' && end != std::string::npos) << drawn;
+    EXPECT_LE(end - 1, static_cast<std::size_t>(columns - 1)) << drawn;
+    if (length == 200) {
+      EXPECT_EQ(end - 1, static_cast<std::size_t>(columns - 1)) << drawn;
+    }
+  }
+  std::fclose(terminal);
+  close(master);
 }
 
 }  // namespace

@@ -248,6 +248,50 @@ TEST(FilteredPass, ACertifiedValueJustPastFullScaleSaturatesAsTheReferenceDoes) 
   }
 }
 
+// The reference's count of saturated samples and its largest |t|.
+OutputLevels ReferenceLevels(const Samples& samples, const FilterTaps& taps, UniformSource start) {
+  const auto frames = static_cast<std::int64_t>(samples.size() / 2);
+  OutputLevels levels;
+  UniformSource source = start;
+  for (std::int64_t f = 0; f < FilteredFrameCount(frames); ++f) {
+    for (int channel = 0; channel < 2; ++channel) {
+      const double value = ExactFilteredValue(taps, samples.data() + channel, frames, 2, f);
+      const std::uint32_t k1 = NextDraw(source);
+      const std::uint32_t k2 = NextDraw(source);
+      levels.clipped += int{QuantiseFilteredSample(value, k1, k2).clipped};
+      levels.peak = std::max(levels.peak, std::fabs(value * kGainNumerator / 65536.0));
+    }
+  }
+  return levels;
+}
+
+TEST(FilteredPass, CountsTheSamplesItSaturatesAndTheirPeakOnEveryKernelAndLoop) {
+  FilterTaps overshooting = LowPassTaps();
+  for (double& tap : overshooting) tap *= 1.3;
+  const UniformSource start = JumpAhead(UniformSource{}, 777);
+  const test::FullScaleCase edge = test::MakeFullScaleCase(150, start, false);
+  const std::vector<Case> cases = {{"loud square", FullScaleSquare(1200, 37), overshooting},
+                                   {"quiet", QuietSignal(600, 3), LowPassTaps()},
+                                   {"one past the range", edge.samples, edge.taps}};
+  for (const Case& c : cases) {
+    const OutputLevels expected = ReferenceLevels(c.samples, c.taps, start);
+    const SignalInput input{c.samples.data(), static_cast<std::int64_t>(c.samples.size() / 2)};
+    for (const NamedPhaseKernel& kernel : AvailablePhaseKernels()) {
+      for (bool vector : {true, false}) {
+        FilteredPass pass(input, c.taps, start, 2);
+        pass.SetKernelForTesting(kernel.kernel);
+        pass.SetVectorLoopForTesting(vector);
+        FastPass(pass, FilteredFrameCount(input.frames));
+        const std::string where = c.name + ", " + kernel.name + (vector ? ", vector loop" : ", plain loop");
+        EXPECT_EQ(pass.Levels().clipped, expected.clipped) << where;
+        EXPECT_NEAR(pass.Levels().peak, expected.peak, 2.0) << where;
+      }
+    }
+  }
+  EXPECT_GT(ReferenceLevels(FullScaleSquare(1200, 37), overshooting, start).clipped, 100);
+  EXPECT_EQ(ReferenceLevels(edge.samples, edge.taps, start).clipped, 1);
+}
+
 TEST(FilteredPass, CountsItsExactRecomputations) {
   const Samples samples = FullScaleNoise(500, 21);
   FilteredPass pass({samples.data(), 500}, LowPassTaps(), UniformSource{}, 1);

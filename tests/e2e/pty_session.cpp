@@ -145,6 +145,7 @@ void PtySession::ReadOutput(int waitMs) {
   for (;;) {
     const ssize_t n = read(master_, buffer, sizeof buffer);
     if (n <= 0) return;  // nothing more now, or the program has closed the terminal
+    output_.append(buffer, static_cast<std::size_t>(n));
     vterm_input_write(vterm_, buffer, static_cast<std::size_t>(n));
   }
 }

@@ -80,6 +80,8 @@ class PtySession {
   std::string Screen() const;              // all rows, for failure messages
   int BellCount() const { return bells_; }
   std::string Title() const { return title_; }
+  // Every byte the program has written to the terminal so far.
+  const std::string& Output() const { return output_; }
   // Whether the program has the terminal's alternate screen, and the cursor
   // shows: after a proper exit, false and true.
   bool OnAlternateScreen() const { return alternateScreen_; }
@@ -107,6 +109,7 @@ class PtySession {
   int columns_ = 0;
   int bells_ = 0;
   std::string title_;
+  std::string output_;
   bool alternateScreen_ = false;
   bool cursorVisible_ = true;
 };

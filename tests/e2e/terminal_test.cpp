@@ -54,6 +54,25 @@ TEST(TerminalSize, TooSmallAsksAtOnceUntilEnlargedLargerLeavesTheRestAlone) {
   }
 }
 
+// A terminal too small is asked to grow to at least the dialogue's size,
+// keeping any dimension already larger: rows first, then columns.
+TEST(TerminalSize, TheRequestToEnlargeTheWindowSendsRowsThenColumns) {
+  struct Case {
+    int rows, columns;
+    std::string request;
+  };
+  for (const Case& c : {Case{20, 60, "\x1b[8;28;80t"}, Case{30, 60, "\x1b[8;30;80t"}, Case{20, 100, "\x1b[8;28;100t"}}) {
+    SCOPED_TRACE(std::to_string(c.columns) + "x" + std::to_string(c.rows));
+    TempDir dir;
+    PtySession session;
+    ASSERT_TRUE(session.Start(dir.Path(), {}, c.rows, c.columns));
+    ASSERT_TRUE(session.WaitUntil([&] { return session.Output().find("\x1b[8;") != std::string::npos; }));
+    const std::string& output = session.Output();
+    const std::size_t at = output.find("\x1b[8;");
+    EXPECT_EQ(output.substr(at + 1, output.find('t', at) - at), c.request.substr(1));
+  }
+}
+
 // A terminal that cannot place the cursor is refused like an unknown one:
 // one line on the error output, status 2, the screen never taken.
 TEST(TerminalType, OneThatCannotBeUsedIsRefusedWithStatus2) {

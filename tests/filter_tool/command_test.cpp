@@ -11,6 +11,7 @@
 #include <iterator>
 #include <cctype>
 #include <string>
+#include <vector>
 
 #include "wav/wav_test_files.h"
 
@@ -27,8 +28,9 @@ struct Ran {
 };
 
 // Runs the program with the arguments in the folder given.
-Ran Command(const std::string& folder, const std::string& arguments) {
-  const std::string line = "cd '" + folder + "' && '" QUENLOW_FILTER_BINARY "' " + arguments + " 2>&1";
+// `before`: shell commands to run first (limits).
+Ran Command(const std::string& folder, const std::string& arguments, const std::string& before = "") {
+  const std::string line = "cd '" + folder + "' && " + before + "'" QUENLOW_FILTER_BINARY "' " + arguments + " 2>&1";
   FILE* pipe = popen(line.c_str(), "r");
   std::string output;
   char buffer[4096];
@@ -142,6 +144,16 @@ TEST(FilterCommand, WrongUsageEndsWithStatusTwoAndSaysWhy) {
     EXPECT_THAT(run.output, HasSubstr(c.says));
   }
   EXPECT_TRUE(folder.Entries().empty());
+}
+
+// A write cut short by a file-size limit of 1 kB (the file is about 5 kB):
+// the command fails, and leaves neither the file nor a piece of it.
+TEST(FilterCommand, ADesignWhoseWriteFailsLeavesNoFile) {
+  const test::ScratchFolder folder;
+  const Ran ran = Command(folder.path(), "design new.dat", "trap '' XFSZ; ulimit -f 2; ");
+  EXPECT_EQ(ran.status, 1) << ran.output;
+  EXPECT_THAT(ran.output, HasSubstr("quenlow-filter design: cannot write new.dat"));
+  EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
 }
 
 }  // namespace

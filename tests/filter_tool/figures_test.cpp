@@ -186,5 +186,24 @@ TEST(FilterDesign, RefusesRequestsThatMakeNoFilter) {
   }
 }
 
+// The least attenuation is sought from the stopband's first frequency on:
+// the transition band just below it, louder, must not count. The edges fall
+// between the points of the scan.
+TEST(FilterFigures, TheStopbandScanStartsInsideTheStopband) {
+  const FilterTaps supplied = *LoadFilterTaps(kSuppliedFile);
+  const struct {
+    double inputRate;
+    BandEdges edges;
+  } cases[] = {{44100.0, {}},
+               {48000.0, {}},
+               {44100.0, {20000.0, 24100.3}},
+               {44100.0, {20000.0, 23000.7}},
+               {44100.0, {20000.0, 22500.3}},
+               {48000.0, {19000.0, 26001.1}}};
+  for (const auto& c : cases) {
+    const FilterFigures figures = MeasureFilter(supplied, c.inputRate, c.edges);
+    EXPECT_GE(figures.stopbandWorstHz, figures.stopbandFromHz) << c.inputRate << " " << figures.stopbandFromHz;
+  }
+}
 }  // namespace
 }  // namespace quenlow

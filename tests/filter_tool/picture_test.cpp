@@ -3,13 +3,16 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "dsp/filter_response.h"
 #include "dsp/filter_taps.h"
+#include "filter_tool/design.h"
 #include "filter_tool/plot.h"
 #include "filter_tool/show.h"
 #include "wav/wav_test_files.h"
@@ -112,5 +115,28 @@ TEST(FilterPicture, RefusesANameOtherThanPngOrSvgAndAnUnwritablePlace) {
   EXPECT_NE(DrawPicture("/nonexistent/folder/picture.svg", 400, 300, panels), "");
 }
 
+// The response plot's floor is at or below every level it draws (down to
+// the -200 dB it never goes below), whatever the filter.
+TEST(FilterPicture, TheResponsePlotsFloorLiesAtOrBelowTheLowestLevel) {
+  std::vector<FilterTaps> filters = {*LoadFilterTaps(kSuppliedFile)};
+  for (const double beta : {2.0, 5.0, 12.0}) {
+    DesignRequest request;
+    request.beta = beta;
+    std::string error;
+    filters.push_back(DesignFilter(request, error)->taps);
+  }
+  DesignRequest rectangular;
+  rectangular.window = DesignWindow::Rectangular;
+  std::string error;
+  filters.push_back(DesignFilter(rectangular, error)->taps);
+  for (const FilterTaps& taps : filters) {
+    const PlotPanel panel = FilterPanels(taps, "f", 44100.0, false, 800)[0];
+    double lowest = 0.0;
+    for (const double db : panel.series[0].y) {
+      if (std::isfinite(db)) lowest = std::min(lowest, db);
+    }
+    EXPECT_LE(panel.yMin, std::max(lowest, -200.0)) << panel.yMin << " above " << lowest;
+  }
+}
 }  // namespace
 }  // namespace quenlow

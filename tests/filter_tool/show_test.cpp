@@ -105,5 +105,19 @@ TEST(Show, AMissingFileIsAnError) {
   EXPECT_THAT(err.str(), HasSubstr("/nonexistent/recfilt.dat cannot be read"));
 }
 
+// Twenty fields are listed; "... and N more" tells of the rest, and only
+// when there is a rest.
+TEST(Show, TellsOfFieldsBeyondThoseListedOnlyWhenThereAreMore) {
+  const test::ScratchFolder folder;
+  for (const int count : {19, 20, 21, 25}) {
+    const Shown shown = Show(folder, Lines(count, "x", "\r\n"));
+    const std::string more = "  ... and " + std::to_string(count - 20) + " more\n";
+    if (count > 20) {
+      EXPECT_THAT(shown.out, HasSubstr(more)) << count;
+    } else {
+      EXPECT_THAT(shown.out, Not(HasSubstr(" more\n"))) << count;
+    }
+  }
+}
 }  // namespace
 }  // namespace quenlow

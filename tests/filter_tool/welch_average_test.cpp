@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/job.h"
 #include "dsp/filter_response.h"
@@ -133,6 +135,55 @@ TEST(Spectrum, RefusesTooManyFilesAStretchOutsideTheFileAndAMissingFile) {
   options.files = {"/nonexistent.wav"};
   EXPECT_EQ(RunSpectrum(options, out, err), 1);
   EXPECT_THAT(err.str(), ::testing::HasSubstr("/nonexistent.wav"));
+}
+
+// A band's edge belongs to the band above it alone: two adjacent bands hold
+// the power of the band they make, and a tone on the edge between two bands
+// is the peak of the upper one, at its own level.
+TEST(Spectrum, ABandsEdgeIsCountedOnce) {
+  constexpr double kRate = 176400.0;
+  constexpr int kFrames = 16 * 8192;
+  std::vector<double> samples;
+  for (int n = 0; n < kFrames; ++n) samples.push_back(0.5 * std::sin(2.0 * std::numbers::pi * 22050.0 * n / kRate));
+  const Spectrum spectrum = WelchSpectrum(samples, 1, kRate, 8192);
+  auto power = [&](double from, double to) { return std::pow(10.0, spectrum.BandLevelDb(from, to) / 10.0); };
+  for (const double edge : {22050.0, 22050.0 + 3 * kRate / 8192}) {
+    EXPECT_NEAR(power(0.0, edge) + power(edge, 44100.0), power(0.0, 44100.0), 1e-12) << edge;
+  }
+
+  test::ScratchFolder folder;
+  test::HeaderFigures figures;
+  figures.channelField = 1;
+  figures.sampleRate = static_cast<std::uint32_t>(kRate);
+  figures.dataSize = 2 * kFrames;
+  test::Bytes file = test::CanonicalHeader(figures);
+  for (const double value : samples) {
+    const auto sample = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(value * 32768.0)));
+    file.push_back(static_cast<std::uint8_t>(sample));
+    file.push_back(static_cast<std::uint8_t>(sample >> 8));
+  }
+  SpectrumOptions options;
+  options.files = {folder.Write("edge.wav", file)};
+  options.text = true;
+  std::ostringstream out, err;
+  ASSERT_EQ(RunSpectrum(options, out, err), 0) << err.str();
+  std::istringstream lines(out.str());
+  int bands = 0;
+  for (std::string line; std::getline(lines, line);) {
+    double from = 0, to = 0, level = 0, peak = 0, peakHz = 0;
+    if (std::sscanf(line.c_str(), " %lf - %lf Hz level %lf dB peak %lf dB at %lf Hz", &from, &to, &level, &peak,
+                    &peakHz) != 5) {
+      continue;
+    }
+    ++bands;
+    if (from == 22050.0) {
+      EXPECT_EQ(peakHz, 22050.0) << line;
+      EXPECT_NEAR(peak, Db(0.5), 0.01) << line;
+    } else {
+      EXPECT_NE(peakHz, 22050.0) << line;
+    }
+  }
+  EXPECT_EQ(bands, 4) << out.str();
 }
 
 }  // namespace

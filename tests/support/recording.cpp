@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace quenlow::test {
 
 Bytes SamplesAsBytes(const std::vector<std::int16_t>& samples) {
@@ -26,6 +28,21 @@ Recording WriteRecording(const ScratchFolder& folder, const std::string& name,
   if (header.info) recording.info = *header.info;
   recording.frames = SampleFrameCount(recording.info);
   return recording;
+}
+
+std::string FirstOutputDifference(const Bytes& got, const Bytes& expected) {
+  constexpr std::size_t kHeader = 44, kFrame = 6;
+  const std::size_t common = std::min(got.size(), expected.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    if (got[i] == expected[i]) continue;
+    if (i < kHeader) return "header byte " + std::to_string(i);
+    return "frame " + std::to_string((i - kHeader) / kFrame) + ", " +
+           ((i - kHeader) % kFrame < 3 ? "left" : "right") + " channel";
+  }
+  if (got.size() != expected.size()) {
+    return "sizes differ: " + std::to_string(got.size()) + " and " + std::to_string(expected.size());
+  }
+  return "";
 }
 
 }  // namespace quenlow::test

@@ -26,4 +26,8 @@ Bytes SamplesAsBytes(const std::vector<std::int16_t>& samples);
 Recording WriteRecording(const ScratchFolder& folder, const std::string& name,
                          const std::vector<std::int16_t>& samples, std::uint32_t sampleRate = 44100);
 
+// Where two output files (a 44-byte header, then 24-bit stereo frames) first
+// differ, as text; empty when their bytes agree.
+std::string FirstOutputDifference(const Bytes& got, const Bytes& expected);
+
 }  // namespace quenlow::test

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <random>
 
 #include "wav/wav_reader.h"
@@ -333,6 +335,18 @@ TEST(WavReader, ReadsTheAudioOfEveryLayoutThatOtherReadersRead) {
     EXPECT_EQ(ReadSampleBlock(path, *result.info, frames), ExpectedSamples(c.frames)) << c.what;
   }
   EXPECT_EQ(Parse(RiffFile({Chunk("fmt ", ExtensiblePayload(kFloatGuid)), Chunk("data", SampleBytes(1))})).message, kNotPcm);
+}
+
+// Only the exact PCM sub-format is PCM: one byte changed anywhere in it
+// names another format.
+TEST(WavReader, RefusesAnExtensibleHeaderWhoseSubFormatDiffersFromPcmInAnyByte) {
+  for (std::size_t at = 0; at < 16; ++at) {
+    std::uint8_t subFormat[16];
+    std::copy(std::begin(kPcmGuid), std::end(kPcmGuid), subFormat);
+    subFormat[at] ^= 0x40;
+    const Bytes file = RiffFile({Chunk("fmt ", ExtensiblePayload(subFormat)), Chunk("data", SampleBytes(1))});
+    EXPECT_EQ(Parse(file).message, kNotPcm) << "byte " << at;
+  }
 }
 
 TEST(WavReader, SurvivesRandomBytesAroundRealChunkNames) {

@@ -6,9 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "wav/output_wav_header.h"
+#include "wav/recording_tags.h"
 #include "wav/unfinished_outputs.h"
 #include "wav/wav_writer.h"
 #include "wav_test_files.h"
@@ -200,6 +203,47 @@ TEST(WavWriter, WritesRf64WhenTheRiffSizePassesTheLimit) {
   canonical.Append(block.data(), block.size());
   ASSERT_TRUE(canonical.Finish().ok);
   EXPECT_EQ(std::filesystem::file_size(path), 44u + 300);
+}
+
+// Tags go after the data in a LIST/INFO chunk that the RIFF size counts;
+// the data is the plain output's, and other readers find both.
+TEST(WavWriter, TagsFollowTheDataInBothFormsAndOtherReadersFindThem) {
+  ScratchFolder folder;
+  const std::int64_t frames = 50;
+  const Bytes block = PackedBlock(frames);
+  const Bytes info = InfoChunk({{"TITLE", "Song (filtered, Quenlow)"}, {"ARTIST", "Band"}});
+  struct Case {
+    const char* name;
+    std::uint64_t riffSizeLimit;
+    std::size_t headerSize;
+    int format;
+  };
+  for (const Case c : {Case{"plain.wav", kMaxRiffSize, 44, SF_FORMAT_WAV}, Case{"long.wav", 335, 80, SF_FORMAT_RF64}}) {
+    const std::string path = folder.Path(c.name);
+    OutputWavWriter writer(path, 2, 176400, frames, c.riffSizeLimit, info);
+    writer.Append(block.data(), block.size());
+    ASSERT_TRUE(writer.Finish().ok) << c.name;
+    const Bytes file = ReadWholeFile(path);
+    ASSERT_EQ(file.size(), c.headerSize + block.size() + info.size()) << c.name;
+    EXPECT_TRUE(std::equal(block.begin(), block.end(), file.begin() + static_cast<std::ptrdiff_t>(c.headerSize)))
+        << c.name;
+    EXPECT_TRUE(std::equal(info.begin(), info.end(), file.end() - static_cast<std::ptrdiff_t>(info.size())));
+    const std::uint64_t riffSize = c.headerSize == 44 ? U32At(file, 4) : U64At(file, 20);
+    EXPECT_EQ(riffSize, file.size() - 8) << c.name;
+    ExpectReadableBySndfile(path, c.format, 176400, frames);
+    SF_INFO sfInfo{};
+    SNDFILE* sound = sf_open(path.c_str(), SFM_READ, &sfInfo);
+    ASSERT_NE(sound, nullptr);
+    const char* title = sf_get_string(sound, SF_STR_TITLE);
+    EXPECT_STREQ(title != nullptr ? title : "", "Song (filtered, Quenlow)") << c.name;
+    sf_close(sound);
+  }
+  // sox, where it is installed, reads the tagged file to the same samples.
+  if (std::system("command -v sox >/dev/null 2>&1") == 0) {
+    const std::string command = "sox '" + folder.Path("plain.wav") + "' -t raw '" + folder.Path("plain.raw") + "' 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_TRUE(ReadWholeFile(folder.Path("plain.raw")) == Bytes(block.begin(), block.end()));
+  }
 }
 
 TEST(WavWriter, ReportsAFolderThatCannotHoldTheFileAndLeavesNothing) {
