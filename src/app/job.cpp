@@ -9,12 +9,15 @@
 #include <utility>
 #include <vector>
 
+#include "app/output_refusal_text.h"
 #include "app/pass_stream.h"
 #include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "platform/files.h"
+#include "wav/output_pair.h"
 #include "wav/recording_reader.h"
 #include "wav/wav_writer.h"
 
@@ -88,16 +91,18 @@ std::optional<std::jthread> StartOrRun(Work work) {
 // a recording changed under the job replaces no output.
 bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t frameCount,
                     const JobOptions& options) {
-  // The outputs go in place together or not at all, so an output the user
-  // protected (or a folder of its name) stops the job before any work.
-  for (const auto& [name, made] : {std::pair{options.unfilteredName, options.makeUnfiltered},
-                                   std::pair{options.filteredName, options.makeFiltered}}) {
-    if (!made) continue;
-    if (const std::string problem = ReplaceableOutputProblem(name); !problem.empty()) {
-      Tell(options, " " + problem + ": nothing was written  ");
-      return false;
-    }
+  // The outputs go in place together or not at all, so whatever would stop
+  // either from replacing its old file (the user protected it, a folder has
+  // its name, the folder is read-only, it is the recording itself) stops the
+  // job before any work.
+  std::vector<std::string> names;
+  if (options.makeUnfiltered) names.push_back(options.unfilteredName);
+  if (options.makeFiltered) names.push_back(options.filteredName);
+  if (const OutputRefusal refusal = CheckOutputsReplaceable(names, reader.Identity())) {
+    Tell(options, options.wordRefusal ? options.wordRefusal(refusal) : DialogueRefusalText(refusal));
+    return false;
   }
+  RemoveAbandonedOutputs(names);
   if (!reader.Ok()) {
     Tell(options, " " + reader.Failure() + "  ");
     return false;
@@ -181,13 +186,15 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
   if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
   // A failure leaves the old pair: the writers remove the new files.
   if (!unfiltered.ok || !filtered.ok) return false;
-  // Both complete and on disk; now both names, one straight after the other.
+  // Both complete and on disk; now both names, together.
+  std::vector<OutputWavWriter*> made;
   for (std::optional<OutputWavWriter>* writer : {&unfilteredWriter, &filteredWriter}) {
-    if (!*writer) continue;
-    if (const WriteResult placed = (*writer)->PutInPlace(); !placed.ok) {
-      Tell(options, " " + placed.reason + "  ");
-      return false;
-    }
+    if (*writer) made.push_back(&**writer);
+  }
+  if (const PairPlacement placed = PutOutputsInPlace(made); !placed.ok) {
+    Tell(options, " Could not write " + placed.failedName + ": " + platform::ErrorText(placed.error) +
+                      ": nothing was replaced  ");
+    return false;
   }
   return true;
 }
@@ -201,6 +208,21 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
   if (beside.filteredName.empty()) beside.filteredName = OutputFileName(inputFileName, kFilteredSuffix);
   try {
     RecordingReader reader(inputFileName, info, frameCount);
+    return ProduceOutputs(reader, info.sampleRate, frameCount, beside);
+  } catch (const std::bad_alloc&) {
+  } catch (const std::system_error&) {
+  }
+  Tell(options, kNotEnoughMemory);
+  return false;
+}
+
+bool ProcessRecording(const std::string& inputFileName, HeldFile checkedFile, const WavFormatInfo& info,
+                      std::int64_t frameCount, const JobOptions& options) {
+  JobOptions beside = options;
+  if (beside.unfilteredName.empty()) beside.unfilteredName = OutputFileName(inputFileName, kUnfilteredSuffix);
+  if (beside.filteredName.empty()) beside.filteredName = OutputFileName(inputFileName, kFilteredSuffix);
+  try {
+    RecordingReader reader(inputFileName, std::move(checkedFile), info, frameCount);
     return ProduceOutputs(reader, info.sampleRate, frameCount, beside);
   } catch (const std::bad_alloc&) {
   } catch (const std::system_error&) {

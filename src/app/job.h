@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "wav/checked_recording.h"
+#include "wav/output_pair.h"
 #include "wav/sample_source.h"
 #include "wav/wav_reader.h"
 
@@ -28,11 +30,18 @@ struct JobOptions {
   // Which outputs are made.
   bool makeUnfiltered = true;
   bool makeFiltered = true;
+  // Words an output refused before any work, for `tell`; empty: the
+  // dialogue's words.
+  std::function<std::string(const OutputRefusal&)> wordRefusal{};
 };
 
 // Runs the job; returns true when the outputs were written.
 bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount,
                       const JobOptions& options);
+
+// The same, reading the file that was checked (CheckRecording), still open.
+bool ProcessRecording(const std::string& inputFileName, HeldFile checkedFile, const WavFormatInfo& info,
+                      std::int64_t frameCount, const JobOptions& options);
 
 // The same job on frames from any source at `sampleRate` (44100 or 48000);
 // the options name the outputs.

@@ -1,13 +1,17 @@
 #include "app/job_run.h"
 
+#include <utility>
+
 #include "app/interruption.h"
 #include "app/job.h"
 #include "console/screens.h"
+#include "platform/files.h"
 #include "platform/system_facts.h"
 
 namespace quenlow {
 
-int RunJob(const std::string& inputFileName, const WavFormatInfo& info, std::int64_t frameCount) {
+int RunJob(const std::string& inputFileName, HeldFile checkedFile, const WavFormatInfo& info,
+           std::int64_t frameCount) {
   console::ShowWorking();
   // A monotonic clock: a job across midnight or a clock change still shows
   // its real duration. The time a message box waits for the user is not the
@@ -20,7 +24,9 @@ int RunJob(const std::string& inputFileName, const WavFormatInfo& info, std::int
     console::ShowError(message);
     waited += platform::MonotonicSeconds() - shown;
   };
-  const bool written = ProcessRecording(inputFileName, info, frameCount, options);
+  const bool written = checkedFile.Handle() != platform::kNoFile
+                           ? ProcessRecording(inputFileName, std::move(checkedFile), info, frameCount, options)
+                           : ProcessRecording(inputFileName, info, frameCount, options);
   const double elapsed = platform::MonotonicSeconds() - start - waited;
   const int status = written ? 0 : 1;
   TreatCtrlCAsTheClosingKey(status);

@@ -1,10 +1,13 @@
 #include "app/prompt_cycle.h"
 
 #include <cstdio>
+#include <utility>
 
+#include "app/after_input_check.h"
 #include "app/job_run.h"
 #include "console/screens.h"
 #include "platform/files.h"
+#include "wav/checked_recording.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
@@ -44,16 +47,18 @@ int RunPromptCycle() {
       console::ShowError(kNotFound);
       continue;
     }
-    const WavHeaderResult header = ReadWavHeader(name);
-    if (!header.info) {
-      console::ShowError(header.message);
+    // The job reads the file checked here, through the same open file.
+    CheckedRecording checked = CheckRecording(name);
+    if (!checked.header.info) {
+      console::ShowError(checked.header.message);
       continue;
     }
-    const WavFormatInfo& info = *header.info;
+    const WavFormatInfo info = *checked.header.info;
     const std::int64_t frameCount = SampleFrameCount(info);
     console::ShowFileData(info.channelCount, info.sampleRate, frameCount,
                           DurationSeconds(info, frameCount));
-    return RunJob(name, info, frameCount);
+    AfterInputCheck();
+    return RunJob(name, std::move(checked.file), info, frameCount);
   }
 }
 

@@ -14,6 +14,7 @@
 #include "app/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
+#include "batch/batch_refusal_text.h"
 #include "batch/batch_report.h"
 #include "batch/batch_source.h"
 #include "dsp/filter_file.h"
@@ -119,6 +120,7 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
   job.makeFiltered = file.makeFiltered;
   std::vector<std::string> told;
   job.tell = [&told](const std::string& message) { told.push_back(Trimmed(message)); };
+  job.wordRefusal = BatchRefusalText;
   job.progress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
   const bool written = ProcessRecording(*opened.source, opened.sampleRate, opened.frames, job);
   report.elapsed = SecondsSince(start);

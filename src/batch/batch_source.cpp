@@ -9,6 +9,8 @@
 #include <mutex>
 
 #include "batch/batch_inputs.h"
+#include "platform/file_names.h"
+#include "wav/checked_recording.h"
 #include "wav/recording_reader.h"
 #include "wav/wav_reader.h"
 
@@ -22,7 +24,7 @@ namespace {
 class DecodedSource : public SampleSource {
  public:
   DecodedSource(SNDFILE* file, std::string name, std::int64_t frames)
-      : file_(file), name_(std::move(name)), frames_(frames) {}
+      : file_(file), name_(std::move(name)), frames_(frames), identity_(platform::IdentityOfName(name_)) {}
   ~DecodedSource() override { sf_close(file_); }
   DecodedSource(const DecodedSource&) = delete;
   DecodedSource& operator=(const DecodedSource&) = delete;
@@ -35,6 +37,8 @@ class DecodedSource : public SampleSource {
     std::lock_guard<std::mutex> lock(mutex_);
     return failure_;
   }
+
+  std::optional<platform::FileIdentity> Identity() const override { return identity_; }
 
   bool Read(std::int64_t first, std::int64_t count, std::int16_t* out) override {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -67,6 +71,7 @@ class DecodedSource : public SampleSource {
   SNDFILE* file_;
   std::string name_;
   std::int64_t frames_;
+  std::optional<platform::FileIdentity> identity_;
   std::int64_t position_ = 0;
   mutable std::mutex mutex_;
   std::string failure_;
@@ -82,11 +87,15 @@ std::string SubtypeName(int format) {
 OpenedInput Rejected(std::string why) { return OpenedInput{nullptr, 0, 0, std::move(why)}; }
 
 OpenedInput OpenWav(const std::string& path) {
-  const WavHeaderResult header = ReadWavHeader(path);
-  if (!header.info) return Rejected(Trimmed(header.message));
-  const WavFormatInfo& info = *header.info;
+  // The job reads the file whose header is checked here, through the same
+  // open file.
+  CheckedRecording checked = CheckRecording(path);
+  if (!checked.header.info) return Rejected(Trimmed(checked.header.message));
+  const WavFormatInfo& info = *checked.header.info;
   const std::int64_t frames = SampleFrameCount(info);
-  auto reader = std::make_unique<RecordingReader>(path, info, frames);
+  auto reader = checked.file.Handle() != platform::kNoFile
+                    ? std::make_unique<RecordingReader>(path, std::move(checked.file), info, frames)
+                    : std::make_unique<RecordingReader>(path, info, frames);
   // A file the header check could read but the job cannot (a length past
   // what any output holds) is refused here too.
   if (!reader->Ok()) return Rejected(reader->Failure());

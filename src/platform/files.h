@@ -47,12 +47,17 @@ OpenedFile OpenForReading(const std::string& name);
 // folder.
 std::optional<std::uint64_t> RegularFileSize(FileHandle file);
 
-// What tells a changed file: its length and when it was last written to
-// (nanoseconds, from whatever start the system counts). Nothing when the
-// system cannot say.
+// What tells a changed file: its length, when it was last written to and
+// when anything about it last changed (nanoseconds, from whatever start the
+// system counts), and which file it is. The change time cannot be set back
+// by a program the way the write time can (touch -r). Where the system cannot
+// say, a field stays 0. Nothing when the file cannot be asked at all.
 struct FileState {
   std::uint64_t size = 0;
   std::int64_t modified = 0;
+  std::int64_t changed = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
   bool operator==(const FileState&) const = default;
 };
 std::optional<FileState> StateOf(FileHandle file);
@@ -102,9 +107,22 @@ OpenedFile CreateTemporaryFile(std::string& pattern);
 SystemError RenameOver(const std::string& from, const std::string& to);
 
 // Whether a file of this name may be replaced by this user: yes when there
-// is none or it may be written; protected (read-only, or not this user's to
-// write); a folder; or unknown, with the failure that stopped the check.
-enum class Replaceable { Yes, Protected, Folder, Unknown };
+// is none or it may be written and renamed over; protected (read-only, or
+// not this user's to write); a folder; something else that is no file (a
+// pipe, a device); a folder this user may not write to, or one on a
+// read-only file system; another user's file in a shared folder (the sticky
+// bit keeps it from being renamed over); or unknown, with the failure that
+// stopped the check.
+enum class Replaceable {
+  Yes,
+  Protected,
+  Folder,
+  Unknown,
+  NotAFile,
+  FolderNotWritable,
+  ReadOnlyFileSystem,
+  OthersInSharedFolder,
+};
 struct ReplaceCheck {
   Replaceable verdict = Replaceable::Yes;
   SystemError error = 0;

@@ -84,7 +84,9 @@ std::optional<FileState> StateOf(FileHandle file) {
   struct stat status {};
   if (fstat(Descriptor(file), &status) != 0) return std::nullopt;
   return FileState{status.st_size > 0 ? static_cast<std::uint64_t>(status.st_size) : 0,
-                   std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+                   std::int64_t{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec,
+                   std::int64_t{status.st_ctim.tv_sec} * 1000000000 + status.st_ctim.tv_nsec,
+                   static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
 }
 
 void WillReadInOrder(FileHandle file) { (void)posix_fadvise(Descriptor(file), 0, 0, POSIX_FADV_SEQUENTIAL); }
@@ -170,15 +172,39 @@ SystemError RenameOver(const std::string& from, const std::string& to) {
   return 0;
 }
 
+// The folder comes first: in a folder this user may not write to nothing is
+// replaced, whatever the file's own bits say.
 ReplaceCheck CheckReplaceable(const std::string& name) {
+  const std::string folder = FolderOf(name);
+  struct stat folderStatus {};
+  if (stat(folder.c_str(), &folderStatus) != 0) return {Replaceable::Unknown, errno};
+  if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+    const int error = errno;
+    if (error == EROFS) return {Replaceable::ReadOnlyFileSystem, error};
+    if (error == EACCES || error == EPERM) return {Replaceable::FolderNotWritable, error};
+    return {Replaceable::Unknown, error};
+  }
   struct stat status {};
-  if (stat(name.c_str(), &status) != 0) {
+  if (lstat(name.c_str(), &status) != 0) {
     return errno == ENOENT ? ReplaceCheck{} : ReplaceCheck{Replaceable::Unknown, errno};
   }
-  if (S_ISDIR(status.st_mode)) return {Replaceable::Folder, EISDIR};
-  if (access(name.c_str(), W_OK) == 0) return {};
+  // A link is replaced itself, not what it leads to; one that leads to a
+  // folder is taken for the folder all the same.
+  struct stat target {};
+  if (S_ISDIR(status.st_mode) || (S_ISLNK(status.st_mode) && stat(name.c_str(), &target) == 0 && S_ISDIR(target.st_mode))) {
+    return {Replaceable::Folder, EISDIR};
+  }
+  if (!S_ISREG(status.st_mode) && !S_ISLNK(status.st_mode)) return {Replaceable::NotAFile, EINVAL};
+  // In a sticky folder (/tmp, a shared one) only the owner of the file or of
+  // the folder may rename over it; the superuser may anyway.
+  const uid_t user = geteuid();
+  if ((folderStatus.st_mode & S_ISVTX) != 0 && user != 0 && status.st_uid != user && folderStatus.st_uid != user) {
+    return {Replaceable::OthersInSharedFolder, EPERM};
+  }
+  if (S_ISLNK(status.st_mode) || faccessat(AT_FDCWD, name.c_str(), W_OK, AT_EACCESS) == 0) return {};
   const int error = errno;
-  if (error == EACCES || error == EPERM || error == EROFS) return {Replaceable::Protected, error};
+  if (error == EROFS) return {Replaceable::ReadOnlyFileSystem, error};
+  if (error == EACCES || error == EPERM) return {Replaceable::Protected, error};
   return {Replaceable::Unknown, error};
 }
 

@@ -95,7 +95,8 @@ std::optional<FileState> StateOf(FileHandle file) {
   const std::uint64_t written =
       (std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32) | information.ftLastWriteTime.dwLowDateTime;
   return FileState{(std::uint64_t{information.nFileSizeHigh} << 32) | information.nFileSizeLow,
-                   static_cast<std::int64_t>(written) * 100};  // in 100-ns steps since 1601
+                   static_cast<std::int64_t>(written) * 100,  // in 100-ns steps since 1601
+                   0, 0, 0};
 }
 
 void WillReadInOrder(FileHandle) {}

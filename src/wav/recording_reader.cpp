@@ -20,12 +20,28 @@ constexpr std::int64_t kMaxFrames = std::int64_t{1} << 40;
 
 }  // namespace
 
-RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount)
+bool RecordingReader::TooLong(std::int64_t frameCount) {
+  if (frameCount <= kMaxFrames) return false;
+  Fail(fileName_ + " is longer than any output file can hold");
+  return true;
+}
+
+RecordingReader::RecordingReader(const std::string& fileName, HeldFile checkedFile, const WavFormatInfo& info,
+                                 std::int64_t frameCount)
     : fileName_(fileName), dataOffset_(info.dataOffset), frameCount_(std::max<std::int64_t>(frameCount, 0)) {
-  if (frameCount > kMaxFrames) {
-    Fail(fileName + " is longer than any output file can hold");
+  atOpen_ = checkedFile.State();
+  file_ = checkedFile.Release();
+  if (TooLong(frameCount)) return;
+  if (file_ == platform::kNoFile) {
+    Fail(fileName + " cannot be read");
     return;
   }
+  platform::WillReadInOrder(file_);
+}
+
+RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount)
+    : fileName_(fileName), dataOffset_(info.dataOffset), frameCount_(std::max<std::int64_t>(frameCount, 0)) {
+  if (TooLong(frameCount)) return;
   const platform::OpenedFile opened = platform::OpenForReading(fileName);
   file_ = opened.handle;
   if (file_ == platform::kNoFile) {
@@ -83,6 +99,11 @@ std::string RecordingReader::Failure() const {
 void RecordingReader::Fail(std::string why) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (failure_.empty()) failure_ = std::move(why);
+}
+
+std::optional<platform::FileIdentity> RecordingReader::Identity() const {
+  if (file_ == platform::kNoFile) return std::nullopt;
+  return platform::IdentityOf(file_);
 }
 
 bool RecordingReader::Unchanged() const { return platform::StateOf(file_) == atOpen_; }

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
+#include "wav/checked_recording.h"
 #include "wav/sample_source.h"
 #include "wav/wav_reader.h"
 
@@ -18,6 +20,10 @@ class RecordingReader : public SampleSource {
   // Opens the file; the frames it holds now are the recording, the rest of
   // the N frames being silence, as for any file shorter than its header says.
   RecordingReader(const std::string& fileName, const WavFormatInfo& info, std::int64_t frameCount);
+  // Reads the file that was checked, already open; its state at the check is
+  // the one it must keep.
+  RecordingReader(const std::string& fileName, HeldFile checkedFile, const WavFormatInfo& info,
+                  std::int64_t frameCount);
   ~RecordingReader() override;
   RecordingReader(const RecordingReader&) = delete;
   RecordingReader& operator=(const RecordingReader&) = delete;
@@ -33,7 +39,10 @@ class RecordingReader : public SampleSource {
   // written to) since it was opened. Both passes may read at once.
   bool Read(std::int64_t first, std::int64_t count, std::int16_t* out) override;
 
+  std::optional<platform::FileIdentity> Identity() const override;
+
  private:
+  bool TooLong(std::int64_t frameCount);
   bool Unchanged() const;
   void Fail(std::string why);
 

@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "platform/file_names.h"
 
 namespace quenlow {
 
@@ -21,6 +24,9 @@ class SampleSource {
   // values a frame); frames the source does not hold are 0. False when it
   // cannot be read. Both passes may read at once.
   virtual bool Read(std::int64_t first, std::int64_t count, std::int16_t* out) = 0;
+
+  // The file read, where the source is one: no output may replace it.
+  virtual std::optional<platform::FileIdentity> Identity() const { return std::nullopt; }
 };
 
 }  // namespace quenlow

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/file_names.h"
 #include "wav/unfinished_outputs_system.h"
 
 namespace quenlow {
@@ -44,14 +45,33 @@ UnfinishedOutput CreateUnfinishedOutput(const std::string& finalName) {
   const int slot = nextSlot++;
   Entry& entry = remembered[slot];
   if (unnamedAllowed) entry.file = unfinished::CreateUnnamedFile(finalName);
-  if (entry.file == platform::kNoFile) {
+  if (entry.file != platform::kNoFile) {
+    // The lock goes with the file to the hidden name it gets at the end.
+    platform::LockTemporaryFile(entry.file);
+    return {entry.file, slot, 0};
+  }
+  // A named file is locked at once: a later run removes the hidden files that
+  // nobody holds, which are what a killed run left. Should such a clean-up
+  // have taken this one between its creation and the lock, another is made.
+  platform::SystemError error = 0;
+  for (int attempt = 0; attempt < 3 && entry.file == platform::kNoFile; ++attempt) {
     entry.name = unfinished::TemporaryPattern(finalName);
     const platform::OpenedFile file = platform::CreateTemporaryFile(entry.name);
     if (file.handle == platform::kNoFile) {
-      remembered.erase(slot);
-      return {platform::kNoFile, -1, file.error};
+      error = file.error;
+      break;
     }
-    entry.file = file.handle;
+    const bool held = platform::LockTemporaryFile(file.handle);
+    if (held && platform::IdentityOf(file.handle) == platform::IdentityOfName(entry.name)) {
+      entry.file = file.handle;
+    } else {
+      platform::CloseFile(file.handle);
+      error = unfinished::kRemovedError;
+    }
+  }
+  if (entry.file == platform::kNoFile) {
+    remembered.erase(slot);
+    return {platform::kNoFile, -1, error};
   }
   return {entry.file, slot, 0};
 }
@@ -63,6 +83,23 @@ platform::SystemError PutUnfinishedOutputInPlace(int slot, const std::string& fi
   if (const platform::SystemError error = unfinished::PutInPlace(found->second, finalName); error != 0) return error;
   remembered.erase(found);
   return 0;
+}
+
+std::optional<PlacementFailure> PutUnfinishedOutputsInPlace(const std::vector<int>& slots,
+                                                            const std::vector<std::string>& finalNames) {
+  std::lock_guard hold(registryLock);
+  std::vector<unfinished::Entry*> entries;
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    const auto found = remembered.find(slots[i]);
+    if (found == remembered.end() || found->second.removed) return PlacementFailure{i, unfinished::kRemovedError};
+    entries.push_back(&found->second);
+  }
+  std::size_t failed = 0;
+  if (const platform::SystemError error = unfinished::PlaceTogether(entries, finalNames, failed); error != 0) {
+    return PlacementFailure{failed, error};
+  }
+  for (const int slot : slots) remembered.erase(slot);
+  return std::nullopt;
 }
 
 void DiscardUnfinishedOutput(int slot) {

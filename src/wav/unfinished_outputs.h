@@ -13,7 +13,10 @@
 // remembered, or between its rename and its being forgotten.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -36,6 +39,16 @@ UnfinishedOutput CreateUnfinishedOutput(const std::string& finalName);
 // file it replaces, closes it and forgets it. Returns 0, or the failure; on
 // a failure the file stays unfinished (DiscardUnfinishedOutput removes it).
 platform::SystemError PutUnfinishedOutputInPlace(int slot, const std::string& finalName);
+// Gives several complete files their final names together (see
+// output_pair.h): either every one takes its name, or none does and the old
+// files stay. Returns nothing, or which failed and why; the files then stay
+// unfinished.
+struct PlacementFailure {
+  std::size_t index = 0;
+  platform::SystemError error = 0;
+};
+std::optional<PlacementFailure> PutUnfinishedOutputsInPlace(const std::vector<int>& slots,
+                                                            const std::vector<std::string>& finalNames);
 // Closes and removes the file and forgets it.
 void DiscardUnfinishedOutput(int slot);
 // Removes every remembered named file.

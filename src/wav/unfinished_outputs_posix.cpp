@@ -95,4 +95,18 @@ platform::SystemError PutInPlace(Entry& entry, const std::string& finalName) {
   return 0;
 }
 
+platform::SystemError GiveHiddenName(Entry& entry, const std::string& finalName) {
+  struct stat old {};
+  if (stat(finalName.c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    (void)fchmod(Descriptor(entry.file), old.st_mode & 0777);
+  }
+  return entry.name.empty() ? LinkUnderTemporaryName(entry, finalName) : 0;
+}
+
+void Release(Entry& entry) {
+  if (entry.file == platform::kNoFile) return;
+  close(Descriptor(entry.file));
+  entry.file = platform::kNoFile;
+}
+
 }  // namespace quenlow::unfinished

@@ -4,7 +4,9 @@
 // of these are called under it.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 
@@ -31,5 +33,19 @@ platform::FileHandle CreateUnnamedFile(const std::string& finalName);
 // Gives the entry's complete file its final name and closes it. Returns 0,
 // or the failure, with the entry still describing the unfinished file.
 platform::SystemError PutInPlace(Entry& entry, const std::string& finalName);
+
+// Readies a complete file for being put in place with others: it keeps the
+// permission bits of the file it replaces and has a hidden name, and stays
+// open (and locked) where the system allows that during renames.
+platform::SystemError GiveHiddenName(Entry& entry, const std::string& finalName);
+// Closes the file, once it has its final name.
+void Release(Entry& entry);
+
+// Puts the readied files in place together (output_pair_naming.cpp). Returns
+// 0, or the failure and in `failed` whose; on a failure every final name
+// leads to what it led to before and the entries still hold the new files
+// under their hidden names.
+platform::SystemError PlaceTogether(const std::vector<Entry*>& entries, const std::vector<std::string>& finalNames,
+                                    std::size_t& failed);
 
 }  // namespace quenlow::unfinished

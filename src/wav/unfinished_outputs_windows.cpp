@@ -99,4 +99,18 @@ platform::SystemError PutInPlace(Entry& entry, const std::string& finalName) {
   return CloseHandle(file) ? 0 : static_cast<platform::SystemError>(GetLastError());
 }
 
+// A file still open cannot be moved: it is closed before the names change.
+platform::SystemError GiveHiddenName(Entry& entry, const std::string&) {
+  if (entry.file == platform::kNoFile) return 0;
+  const platform::SystemError error = platform::CloseFile(entry.file);
+  entry.file = platform::kNoFile;
+  return error;
+}
+
+void Release(Entry& entry) {
+  if (entry.file == platform::kNoFile) return;
+  platform::CloseFile(entry.file);
+  entry.file = platform::kNoFile;
+}
+
 }  // namespace quenlow::unfinished

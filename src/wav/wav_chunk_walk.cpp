@@ -40,7 +40,11 @@ struct FoundChunks {
   std::uint64_t dataSize = 0;
 };
 
-FoundChunks WalkChunks(const ByteSource& source, std::uint64_t readableSize) {
+// RF64 (and its twin BW64) says "RF64" where RIFF says "RIFF"; its sizes
+// are only known from the ds64 chunk.
+bool IsRf64(const ByteSource& source) { return HasTag(source, 0, "RF64") || HasTag(source, 0, "BW64"); }
+
+FoundChunks WalkChunks(const ByteSource& source, std::uint64_t readableSize, bool rf64) {
   FoundChunks found;
   std::optional<std::uint64_t> ds64DataSize;
   bool haveData = false;
@@ -55,7 +59,15 @@ FoundChunks WalkChunks(const ByteSource& source, std::uint64_t readableSize) {
     std::uint8_t header[kChunkHeaderSize];
     ReadPadded(source, offset, header, sizeof header);
     const std::uint32_t chunkSize = ReadU32Le(header + 4);
-    if (offset == kFirstChunkOffset && std::memcmp(header, "ds64", 4) == 0 && chunkSize >= kDs64MinimumSize) {
+    const bool isDs64 = std::memcmp(header, "ds64", 4) == 0;
+    // Without its ds64 first, or with one too short to hold the data size,
+    // an RF64 file's data size is unknown: the audio's end could not be told
+    // from the chunks after it. A short ds64 first in any file is as bad.
+    if (offset == kFirstChunkOffset && ((rf64 && !isDs64) || (isDs64 && chunkSize < kDs64MinimumSize))) {
+      found.outcome = ChunkLayout::Damaged;
+      return found;
+    }
+    if (offset == kFirstChunkOffset && isDs64) {
       std::uint8_t size[8];
       ReadPadded(source, offset + kChunkHeaderSize + kDs64DataSizeOffset, size, sizeof size);
       ds64DataSize = ReadU32Le(size) | (std::uint64_t{ReadU32Le(size + 4)} << 32);
@@ -95,7 +107,11 @@ WavLayout LocateWavLayout(const ByteSource& source, std::uint64_t readableSize) 
   layout.formIsWave = readableSize >= 12 && HasTag(source, 8, "WAVE");
   if (!layout.formIsWave) return layout;
 
-  const FoundChunks found = WalkChunks(source, readableSize);
+  const FoundChunks found = WalkChunks(source, readableSize, IsRf64(source));
+  if (found.outcome == ChunkLayout::Damaged) {
+    layout.chunks = ChunkLayout::Damaged;
+    return layout;
+  }
   if (found.outcome == ChunkLayout::Walked) {
     layout.chunks = ChunkLayout::Walked;
     layout.formatSize = std::min<std::uint32_t>(found.formatSize, layout.formatFields.size());

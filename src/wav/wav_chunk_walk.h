@@ -18,6 +18,7 @@ enum class ChunkLayout {
   Canonical,   // no such pair, but the file has the fixed 44-byte layout
   CutShort,    // a chunk runs past the end of the file before the audio
   Incomplete,  // the chunks end with the file, without both a format and a data chunk
+  Damaged,     // an RF64 file whose sizes cannot be known (no ds64 first, or one too short)
 };
 
 // Where the header's figures stand. Bytes that the source cannot deliver are 0.

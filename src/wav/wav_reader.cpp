@@ -24,6 +24,7 @@ constexpr const char* kIncomplete = "This Wave file lacks its fmt or data chunk 
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
 constexpr std::uint32_t kExtensibleFormatSize = 40;
+constexpr std::uint16_t kExtensionSize = 22;
 // The sub-format of an extensible header that means integer PCM.
 constexpr std::uint8_t kPcmSubFormat[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                             0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
@@ -55,6 +56,17 @@ class WindowedFileSource {
   std::size_t filled_ = 0;
 };
 
+// An extensible header (a format chunk of 40 bytes or more) must carry its
+// 22 extension bytes, and a 16-bit container of PCM must hold 16 valid bits:
+// read as plain 16-bit, fewer valid bits would play their padding as sound.
+bool DamagedExtensible(const WavLayout& layout) {
+  const std::uint8_t* f = layout.formatFields.data();
+  if (ReadU16Le(f) != kFormatExtensible || layout.formatSize < kExtensibleFormatSize) return false;
+  if (ReadU16Le(f + 16) < kExtensionSize) return true;
+  const bool pcm = std::memcmp(f + 24, kPcmSubFormat, sizeof kPcmSubFormat) == 0;
+  return pcm && ReadU16Le(f + 14) == 16 && ReadU16Le(f + 18) != 16;
+}
+
 WavHeaderResult Rejection(const char* message) { return WavHeaderResult{std::nullopt, message}; }
 
 WavFormatInfo FormatInfoOf(const WavLayout& layout, std::uint64_t fileSize) {
@@ -83,7 +95,8 @@ WavFormatInfo FormatInfoOf(const WavLayout& layout, std::uint64_t fileSize) {
 // several rules.
 WavHeaderResult CheckLayout(const WavLayout& layout, std::uint64_t fileSize) {
   if (!layout.formIsWave) return Rejection(kNotWave);
-  if (layout.chunks == ChunkLayout::CutShort) return Rejection(kCutShort);
+  if (layout.chunks == ChunkLayout::CutShort || layout.chunks == ChunkLayout::Damaged) return Rejection(kCutShort);
+  if (DamagedExtensible(layout)) return Rejection(kCutShort);
   if (layout.chunks == ChunkLayout::Incomplete) return Rejection(kIncomplete);
   const WavFormatInfo info = FormatInfoOf(layout, fileSize);
   if (info.formatTag != kFormatPcm) return Rejection(kNotPcm);
@@ -111,16 +124,20 @@ WavHeaderResult ReadWavHeader(const std::string& fileName) {
   // hang the prompt; only regular files are read.
   const platform::OpenedFile file = platform::OpenForReading(fileName);
   if (file.handle == platform::kNoFile) return Rejection(kNotWave);
-  const std::uint64_t fileSize = platform::RegularFileSize(file.handle).value_or(0);
+  WavHeaderResult result = ReadWavHeaderFrom(file.handle);
+  platform::CloseFile(file.handle);
+  return result;
+}
+
+WavHeaderResult ReadWavHeaderFrom(platform::FileHandle file) {
+  const std::uint64_t fileSize = platform::RegularFileSize(file).value_or(0);
   // Only the chunk headers and the format fields are read, so a large
   // metadata chunk ahead of the audio costs one seek, not a read.
-  auto window = std::make_unique<WindowedFileSource>(file.handle);
+  auto window = std::make_unique<WindowedFileSource>(file);
   const ByteSource fromFile = [&window](std::uint64_t offset, std::uint8_t* out, std::size_t want) {
     return window->Read(offset, out, want);
   };
-  const WavLayout layout = LocateWavLayout(fromFile, fileSize);
-  platform::CloseFile(file.handle);
-  return CheckLayout(layout, fileSize);
+  return CheckLayout(LocateWavLayout(fromFile, fileSize), fileSize);
 }
 
 std::int64_t SampleFrameCount(const WavFormatInfo& info) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace quenlow {
 
 // The figures of the input's header.
@@ -36,6 +38,8 @@ WavHeaderResult ParseWavHeader(const std::uint8_t* bytes, std::size_t size, std:
 
 // Opens the named file, reads its header and closes it before checking.
 WavHeaderResult ReadWavHeader(const std::string& fileName);
+// Reads and checks the header of a file already open; the file stays open.
+WavHeaderResult ReadWavHeaderFrom(platform::FileHandle file);
 
 // N, the number of stereo frames: the data size over the frame size, rounded
 // half to even, but never more whole frames than the file holds.

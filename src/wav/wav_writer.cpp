@@ -89,6 +89,12 @@ WriteResult OutputWavWriter::PutInPlace() {
   return result_;
 }
 
+void OutputWavWriter::MarkPlaced() {
+  placed_ = true;
+  unfinishedSlot_ = -1;
+  file_ = platform::kNoFile;
+}
+
 WriteResult OutputWavWriter::Finish() {
   Complete();
   return PutInPlace();

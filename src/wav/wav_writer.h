@@ -60,6 +60,12 @@ class OutputWavWriter {
   // False once anything has failed: a caller may stop producing samples.
   bool Ok() const { return result_.ok; }
 
+  // For putting several outputs in place together (output_pair.h): the
+  // unfinished file, its final name, and the news that it took that name.
+  int UnfinishedSlot() const { return unfinishedSlot_; }
+  const std::string& FinalName() const { return finalName_; }
+  void MarkPlaced();
+
  private:
   void Fail(const std::string& why);
   void FailWithSystemError(platform::SystemError error);

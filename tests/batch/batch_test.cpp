@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <string>
@@ -245,6 +246,32 @@ TEST_F(MixedAlbum, TwoInputsThatWouldWriteTheSameFilesDoNotOverwriteEachOther) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(Results(run.out)["01 good.flac"], "rejected: its outputs would replace those of 01 good.wav");
   ExpectDialogueBytes(album.Path("01 good QLW unfiltered.wav"), album.Path("01 good QLW filtered.wav"));
+}
+
+// What would stop an output is found before the file's work and told in
+// the batch's own words; the old pair stays.
+TEST_F(MixedAlbum, AnOutputThatCannotReplaceItsNameFailsThatFileWithItsReason) {
+  const struct {
+    const char* what;
+    std::function<void()> block;
+    std::string reason;
+  } cases[] = {
+      {"a link to the recording",
+       [&] { fs::create_symlink("01 good.wav", album.Path("01 good QLW filtered.wav")); },
+       "failed: 01 good QLW filtered.wav is the recording itself: nothing was written"},
+      {"a folder", [&] { fs::create_directory(album.Path("01 good QLW filtered.wav")); },
+       "failed: 01 good QLW filtered.wav is a folder: nothing was written"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(album.Path("01 good QLW filtered.wav"));
+    album.Write("01 good QLW unfiltered.wav", Bytes{'o', 'l', 'd'});
+    c.block();
+    const BatchRun run = RunBatch(album.path(), {"--json", "--filter", kSuppliedFilter, "01 good.wav"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Results(run.out)["01 good.wav"], c.reason);
+    EXPECT_EQ(ReadWholeFile(album.Path("01 good QLW unfiltered.wav")), (Bytes{'o', 'l', 'd'}));
+  }
 }
 
 TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {

@@ -2,8 +2,14 @@
 // offset the header check found, the same values as the whole-block read.
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cstdio>
+#include <functional>
+
+#include "wav/checked_recording.h"
 #include "wav/recording_reader.h"
 #include "wav/wav_test_files.h"
 
@@ -54,6 +60,71 @@ TEST(RecordingReader, AnyRunOfFramesIsTheWholeBlocksWithSilencePastTheFile) {
   std::vector<std::int16_t> piece(2);
   EXPECT_FALSE(gone.Read(0, 1, piece.data()));
   EXPECT_NE(gone.Failure().find("gone.wav cannot be read"), std::string::npos) << gone.Failure();
+}
+
+// The job reads the file whose header was checked, through the same open
+// file, and its state at the check is the baseline: another file renamed
+// over the name (whose data would start elsewhere), the file cut short, or
+// written in place with its write time put back (the change time still
+// tells) all stop the job with a message, where before the first gave the
+// other file's LIST bytes as audio and the second a silent tail.
+TEST(RecordingReader, ReadsTheFileThatWasCheckedAndNoticesAnyChangeSinceTheCheck) {
+  Bytes samples;
+  for (int i = 0; i < 400; ++i) samples.push_back(static_cast<std::uint8_t>(i * 37 + 1));
+  const Bytes original = test::RiffFile({test::Chunk("fmt ", test::FormatPayload({})), test::Chunk("data", samples)});
+  // Another recording with a LIST chunk ahead of its audio: read at the
+  // first one's data offset, its LIST bytes would be taken for audio.
+  const Bytes other = test::RiffFile({test::Chunk("fmt ", test::FormatPayload({})), test::Chunk("LIST", Bytes(40, 'L')),
+                                      test::Chunk("data", Bytes(400, 0x55))});
+  const struct {
+    const char* what;
+    std::function<void(const std::string& path, const test::ScratchFolder& folder)> change;
+    bool readable;  // the checked recording is still what is read
+  } cases[] = {
+      {"nothing", [](const std::string&, const test::ScratchFolder&) {}, true},
+      {"another file renamed over the name",
+       [&](const std::string& path, const test::ScratchFolder& folder) {
+         ASSERT_EQ(std::rename(folder.Write("other.wav", other).c_str(), path.c_str()), 0);
+       },
+       false},
+      {"cut short", [](const std::string& path, const test::ScratchFolder&) { ASSERT_EQ(truncate(path.c_str(), 100), 0); },
+       false},
+      {"written in place, its write time put back",
+       [](const std::string& path, const test::ScratchFolder&) {
+         struct stat before {};
+         ASSERT_EQ(stat(path.c_str(), &before), 0);
+         const int fd = open(path.c_str(), O_WRONLY);
+         ASSERT_GE(fd, 0);
+         ASSERT_EQ(pwrite(fd, "\x7f\x7f\x7f\x7f", 4, 60), 4);
+         const timespec times[2] = {before.st_atim, before.st_mtim};
+         ASSERT_EQ(futimens(fd, times), 0);
+         close(fd);
+       },
+       false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::ScratchFolder folder;
+    const std::string path = folder.Write("take.wav", original);
+    CheckedRecording checked = CheckRecording(path);
+    ASSERT_TRUE(checked.header.info) << checked.header.message;
+    const WavFormatInfo info = *checked.header.info;
+    ASSERT_NE(checked.file.Handle(), platform::kNoFile);
+    // A moment later, so that a change time would differ even on a coarse clock.
+    usleep(20000);
+    c.change(path, folder);
+    RecordingReader reader(path, std::move(checked.file), info, SampleFrameCount(info));
+    std::vector<std::int16_t> piece(200, -1);
+    ASSERT_EQ(reader.Read(0, 100, piece.data()), c.readable) << reader.Failure();
+    if (c.readable) {
+      for (std::size_t i = 0; i < piece.size(); ++i) {
+        ASSERT_EQ(piece[i], static_cast<std::int16_t>(samples[2 * i] | samples[2 * i + 1] << 8)) << "value " << i;
+      }
+    } else {
+      EXPECT_NE(reader.Failure().find("take.wav changed while it was being read"), std::string::npos)
+          << reader.Failure();
+    }
+  }
 }
 
 }  // namespace

@@ -337,6 +337,50 @@ TEST(WavReader, ReadsTheAudioOfEveryLayoutThatOtherReadersRead) {
   EXPECT_EQ(Parse(RiffFile({Chunk("fmt ", ExtensiblePayload(kFloatGuid)), Chunk("data", SampleBytes(1))})).message, kNotPcm);
 }
 
+// Headers whose audio cannot be told from what follows it: read anyway, the
+// chunks after the audio (LIST) would play as loud frames, or a 12-bit
+// recording in a 16-bit container as 16-bit.
+TEST(WavReader, RefusesAsDamagedRf64WithoutItsSizesAndExtensibleHeadersThatDoNotAddUp) {
+  const Bytes format = Chunk("fmt ", FormatPayload({}));
+  const Bytes list = Chunk("LIST", Bytes(26, 'L'));
+  const Bytes audio = Join({ChunkHeader("data", 0xFFFFFFFFu), SampleBytes(6), list});
+  Bytes shortDs64 = Join({RiffFile({Chunk("ds64", Bytes(12, 0))}), format, audio});
+  std::copy_n("RF64", 4, shortDs64.begin());
+  Bytes noDs64 = Join({RiffFile({format}), audio});
+  std::copy_n("RF64", 4, noDs64.begin());
+  Bytes ds64Second = Join({RiffFile({format}), Chunk("ds64", Bytes(28, 0)), audio});
+  std::copy_n("RF64", 4, ds64Second.begin());
+  Bytes shortDs64InRiff = Join({RiffFile({Chunk("ds64", Bytes(8, 0))}), format, audio});
+  Bytes bw64NoDs64 = noDs64;
+  std::copy_n("BW64", 4, bw64NoDs64.begin());
+  Bytes canonicalRf64 = CanonicalHeader({1, 2, 44100, 16, 0xFFFFFFFFu});
+  std::copy_n("RF64", 4, canonicalRf64.begin());
+  Bytes smallExtension = ExtensiblePayload(kPcmGuid);
+  smallExtension[16] = 21;
+  Bytes twelveValidBits = ExtensiblePayload(kPcmGuid);
+  twelveValidBits[18] = 12;
+  Bytes twentyFourValidBits = ExtensiblePayload(kPcmGuid);
+  twentyFourValidBits[18] = 24;
+  const struct {
+    const char* what;
+    Bytes file;
+  } cases[] = {
+      {"RF64 with a ds64 of 12 bytes", shortDs64},
+      {"RF64 with no ds64", noDs64},
+      {"RF64 with its ds64 second", ds64Second},
+      {"BW64 with no ds64", bw64NoDs64},
+      {"a RIFF file with a ds64 of 8 bytes first", shortDs64InRiff},
+      {"RF64 in the canonical layout", Join({canonicalRf64, SampleBytes(6), list})},
+      {"extensible, cbSize 21", RiffFile({Chunk("fmt ", smallExtension), Chunk("data", SampleBytes(4))})},
+      {"extensible, 12 valid bits of 16", RiffFile({Chunk("fmt ", twelveValidBits), Chunk("data", SampleBytes(4))})},
+      {"extensible, 24 valid bits of 16", RiffFile({Chunk("fmt ", twentyFourValidBits), Chunk("data", SampleBytes(4))})},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.file).message, kCutShort) << c.what;
+  // What is not damaged keeps its own message: a plain header tagged 65534
+  // (no extension) is not PCM.
+  EXPECT_EQ(Parse(Join({CanonicalHeader({65534, 2, 44100, 16, 0}), SampleBytes(1)})).message, kNotPcm);
+}
+
 // Only the exact PCM sub-format is PCM: one byte changed anywhere in it
 // names another format.
 TEST(WavReader, RefusesAnExtensibleHeaderWhoseSubFormatDiffersFromPcmInAnyByte) {

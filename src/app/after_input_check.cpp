@@ -1,0 +1,7 @@
+#include "app/after_input_check.h"
+
+namespace quenlow {
+
+void AfterInputCheck() {}
+
+}  // namespace quenlow
