@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <map>
 #include <vector>
 
 #include "platform/wide_text.h"
@@ -20,6 +21,10 @@ constexpr int kBusyRetries = 20;
 constexpr DWORD kBusyWaitMs = 50;
 
 HANDLE Handle(platform::FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+// The names of the files marked for deletion, by handle, for the step that
+// puts a pair in place by name. Used under the registry's lock only.
+std::map<platform::FileHandle, std::string> markedNames;
 
 bool MarkForDeletion(HANDLE file, bool marked) {
   FILE_DISPOSITION_INFO disposition{};
@@ -73,6 +78,7 @@ platform::FileHandle CreateUnnamedFile(const std::string& finalName) {
     return platform::kNoFile;
   }
   SetAttributes(file, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY);
+  markedNames[made.handle] = name;
   return made.handle;
 }
 
@@ -92,6 +98,7 @@ platform::SystemError PutInPlace(Entry& entry, const std::string& finalName) {
     MarkForDeletion(file, true);
     return error;
   }
+  markedNames.erase(entry.file);
   // The output is an ordinary file from now on.
   SetAttributes(file, FILE_ATTRIBUTE_NORMAL);
   FlushFileBuffers(file);  // the new name, as MOVEFILE_WRITE_THROUGH would
@@ -100,8 +107,17 @@ platform::SystemError PutInPlace(Entry& entry, const std::string& finalName) {
 }
 
 // A file still open cannot be moved: it is closed before the names change.
+// A file marked for deletion loses the mark just before, and is from then on
+// a named temporary under the hidden name it was made with.
 platform::SystemError GiveHiddenName(Entry& entry, const std::string&) {
   if (entry.file == platform::kNoFile) return 0;
+  const auto marked = entry.name.empty() ? markedNames.find(entry.file) : markedNames.end();
+  if (marked != markedNames.end()) {
+    if (!MarkForDeletion(Handle(entry.file), false)) return static_cast<platform::SystemError>(GetLastError());
+    SetAttributes(Handle(entry.file), FILE_ATTRIBUTE_NORMAL);
+    entry.name = marked->second;
+    markedNames.erase(marked);
+  }
   const platform::SystemError error = platform::CloseFile(entry.file);
   entry.file = platform::kNoFile;
   return error;
@@ -109,6 +125,7 @@ platform::SystemError GiveHiddenName(Entry& entry, const std::string&) {
 
 void Release(Entry& entry) {
   if (entry.file == platform::kNoFile) return;
+  markedNames.erase(entry.file);
   platform::CloseFile(entry.file);
   entry.file = platform::kNoFile;
 }

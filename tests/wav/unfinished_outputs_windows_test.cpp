@@ -11,6 +11,8 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
+#include <optional>
 
 #include "wav/unfinished_outputs.h"
 
@@ -35,6 +37,11 @@ class UnfinishedOutputsOnWindows : public ::testing::Test {
     int count = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder_)) ++count;
     return count;
+  }
+  std::string Listing() const {
+    std::string names;
+    for (const auto& entry : fs::directory_iterator(folder_)) names += " " + entry.path().filename().string();
+    return names;
   }
   static std::string Read(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
@@ -135,6 +142,46 @@ TEST_F(UnfinishedOutputsOnWindows, WaitAboutASecondForAnOldOutputHeldOpen) {
     EXPECT_EQ(Read(name), "old");
     DiscardUnfinishedOutput(output.slot);
     EXPECT_EQ(FilesIn(), 1) << "the unfinished file is gone with its handle";
+  }
+}
+
+// The pair is put in place as a pair: with an old output held open by
+// another program for good, both old files are kept and the failure names
+// the held one; let go, both new files take their names and nothing else
+// is left.
+TEST_F(UnfinishedOutputsOnWindows, PutThePairInPlaceAsAPair) {
+  const std::string names[] = {In("take QLW unfiltered.wav"), In("take QLW filtered.wav")};
+  for (const std::string& name : names) std::ofstream(name, std::ios::binary) << "old";
+  for (const bool held : {true, false}) {
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    if (held) {
+      holder = CreateFileW(fs::path(names[1]).wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    }
+    std::vector<int> slots;
+    for (const std::string& name : names) {
+      const UnfinishedOutput output = CreateUnfinishedOutput(name);
+      ASSERT_NE(output.file, platform::kNoFile) << output.error;
+      ASSERT_TRUE(Write(output.file, "new"));
+      slots.push_back(output.slot);
+    }
+    const std::optional<PlacementFailure> failure =
+        PutUnfinishedOutputsInPlace(slots, {names[0], names[1]});
+    if (held) {
+      CloseHandle(holder);
+      for (const int slot : slots) DiscardUnfinishedOutput(slot);
+      if (!failure) GTEST_SKIP() << "Wine moved a file over one held open without sharing its deletion";
+      EXPECT_EQ(failure->index, 1u);
+      EXPECT_EQ(Read(names[0]), "old");
+      EXPECT_EQ(Read(names[1]), "old");
+      EXPECT_EQ(FilesIn(), 2) << "no backup or temporary file is left:" << Listing();
+    } else {
+      ASSERT_FALSE(failure.has_value());
+      EXPECT_EQ(Read(names[0]), "new");
+      EXPECT_EQ(Read(names[1]), "new");
+      EXPECT_EQ(FilesIn(), 2) << Listing();
+    }
   }
 }
 
