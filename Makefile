@@ -1,5 +1,7 @@
 # Quenlow: `make demo` to try it, `make test` to build and run every test.
 BUILD ?= build
+# The demo's own build: the dialogue and the demo recording's maker alone.
+DEMO_BUILD ?= build-demo
 RELEASE_BUILD ?= build-release
 WINDOWS_BUILD ?= build-windows
 # Wine keeps its own Windows installation here, made on first use.
@@ -22,8 +24,13 @@ build: deps $(BUILD)/CMakeCache.txt
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
-demo: build
-	@tools/run-demo.sh $(BUILD)
+# Only what the demo runs: no test program, no other tool, and only the
+# packages those two need.
+demo:
+	@tools/install-deps.sh run
+	cmake -S . -B $(DEMO_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUENLOW_TESTS=OFF -DQUENLOW_TOOLS=OFF
+	cmake --build $(DEMO_BUILD) -j $(JOBS) --target quenlow make_demo_wav
+	@tools/run-demo.sh $(DEMO_BUILD)
 
 bench:
 	@tools/install-deps.sh bench
@@ -51,4 +58,4 @@ windows-test: windows build
 	QUENLOW_WINDOWS_EXE=$(CURDIR)/$(WINDOWS_BUILD)/bin/quenlow.exe $(BUILD)/tests/e2e/e2e_windows
 
 clean:
-	rm -rf $(BUILD) $(RELEASE_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(DEMO_BUILD) $(RELEASE_BUILD) $(WINDOWS_BUILD)

@@ -27,9 +27,10 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
+#include "batch/batch_messages.h"
 #include "batch/batch_progress.h"
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/fast_filter_kernel.h"
 #include "dsp/filtered_pass.h"
@@ -75,10 +76,18 @@ struct Input {
 std::optional<Input> OpenInput(const std::string& path) {
   const quenlow::WavHeaderResult header = quenlow::ReadWavHeader(path);
   if (!header.info) {
-    std::fprintf(stderr, "%s: %s\n", path.c_str(), header.message.c_str());
+    std::fprintf(stderr, "%s: %s\n", path.c_str(), quenlow::BatchText(header.rejection).c_str());
     return std::nullopt;
   }
   return Input{*header.info, quenlow::SampleFrameCount(*header.info)};
+}
+
+// The first frames of the input, held whole, read as the job reads them.
+std::optional<std::vector<std::int16_t>> HeldWhole(const std::string& path, const Input& input, std::int64_t frames) {
+  quenlow::RecordingReader reader(path, input.info, frames);
+  std::vector<std::int16_t> samples(2 * static_cast<std::size_t>(frames));
+  if (!reader.Read(0, frames, samples.data())) return std::nullopt;
+  return samples;
 }
 
 int RunJob(const std::string& inputPath, const std::string& tapsPath) {
@@ -86,7 +95,7 @@ int RunJob(const std::string& inputPath, const std::string& tapsPath) {
   if (!input) return 1;
   quenlow::JobOptions options;
   options.filterFile = tapsPath;
-  options.tell = [](const std::string& message) { std::fprintf(stderr, "job: %s\n", message.c_str()); };
+  options.tell = [](const quenlow::JobNote& note) { std::fprintf(stderr, "job: %s\n", quenlow::BatchText(note).c_str()); };
   const Clock::time_point start = Clock::now();
   const bool ok = quenlow::ProcessRecording(inputPath, input->info, input->frames, options);
   const double seconds = SecondsSince(start);
@@ -125,8 +134,7 @@ int RunJobWithProgress(const std::string& inputPath, const std::string& tapsPath
 int RunChain(const std::string& inputPath, const std::string& tapsPath) {
   const std::optional<Input> input = OpenInput(inputPath);
   if (!input) return 1;
-  const std::optional<std::vector<std::int16_t>> samples =
-      quenlow::ReadSampleBlock(inputPath, input->info, input->frames);
+  const std::optional<std::vector<std::int16_t>> samples = HeldWhole(inputPath, *input, input->frames);
   const std::optional<quenlow::FilterTaps> taps = quenlow::LoadFilterTaps(tapsPath);
   if (!samples || !taps) return 1;
   const quenlow::SignalInput signal{samples->data(), input->frames};
@@ -168,7 +176,7 @@ int RunReference(const std::string& inputPath, const std::string& tapsPath, std:
   std::optional<Input> input = OpenInput(inputPath);
   if (!input) return 1;
   frames = std::min(frames, input->frames);
-  const std::optional<std::vector<std::int16_t>> samples = quenlow::ReadSampleBlock(inputPath, input->info, frames);
+  const std::optional<std::vector<std::int16_t>> samples = HeldWhole(inputPath, *input, frames);
   const std::optional<quenlow::FilterTaps> taps = quenlow::LoadFilterTaps(tapsPath);
   if (!samples || !taps) return 1;
   const Clock::time_point start = Clock::now();

@@ -1,23 +1,26 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Quenlow need, if any
 # are missing. As root it runs apt-get; otherwise it prints the command to run.
-#   tools/install-deps.sh [build|test|bench|ci|windows]
+#   tools/install-deps.sh [run|build|test|bench|ci|windows]
 set -euo pipefail
 what=${1:-test}
 
-# The dialogue needs curses; quenlow-filter needs FFTW, cairo, libsndfile and
-# CLI11 (header-only); quenlow-batch libsndfile and CLI11 too.
-packages=(g++ cmake make pkg-config libncurses-dev libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev nettle-dev libcli11-dev)
+# The dialogue needs curses, and nothing else to build and run (`make demo`);
+# quenlow-filter needs FFTW, cairo, libsndfile and CLI11 (header-only);
+# quenlow-batch libsndfile, libFLAC, nettle and CLI11 too.
+packages=(g++ cmake make pkg-config libncurses-dev)
+tools=(libfftw3-dev libcairo2-dev libsndfile1-dev libflac-dev nettle-dev libcli11-dev)
 case "$what" in
-  build) ;;
-  test) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev sox) ;;
-  bench) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
-  ci) packages+=(libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox
+  run) ;;
+  build) packages+=("${tools[@]}") ;;
+  test) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev sox) ;;
+  bench) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox) ;;
+  ci) packages+=("${tools[@]}" libgtest-dev libgmock-dev libvterm-dev libsndfile1-dev libmpfr-dev libbenchmark-dev sox
                  clang libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user) ;;
   # The Windows cross build and Wine to run it; GoogleTest's sources for
   # the cross-built tests.
   windows) packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64) ;;
-  *) echo "usage: $0 [build|test|bench|ci|windows]" >&2; exit 2 ;;
+  *) echo "usage: $0 [run|build|test|bench|ci|windows]" >&2; exit 2 ;;
 esac
 
 missing=()

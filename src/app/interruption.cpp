@@ -3,8 +3,7 @@
 #include <atomic>
 
 #include "console/terminal.h"
-#include "platform/interruption_watch.h"
-#include "wav/unfinished_outputs.h"
+#include "job/interruption.h"
 
 namespace quenlow {
 namespace {
@@ -12,21 +11,19 @@ namespace {
 // The status Ctrl+C ends the program with at the closing key; none before.
 std::atomic<int> closingStatus{-1};
 
-int LeaveCleanly(platform::StopCause cause) {
+int ClosingKeyStatus(platform::StopCause cause) {
   if (const int status = closingStatus.load(); cause == platform::StopCause::Interrupt && status >= 0) {
     console::GiveTerminalBackOnTheWayOut();
     return status;
   }
-  // Holding the list of temporary files from here on, so that no new one
-  // can appear before the end.
-  RemoveUnfinishedOutputsForGood();
-  console::GiveTerminalBackOnTheWayOut();
-  return platform::kUsualStopStatus;
+  return -1;
 }
 
 }  // namespace
 
-bool WatchForInterruption() { return platform::WatchForStopRequests(LeaveCleanly); }
+bool WatchForInterruption() {
+  return LeaveNoOutputOnInterruption({ClosingKeyStatus, console::GiveTerminalBackOnTheWayOut});
+}
 
 void TreatCtrlCAsTheClosingKey(int status) { closingStatus.store(status); }
 

@@ -2,8 +2,9 @@
 
 #include <utility>
 
+#include "app/dialogue_messages.h"
 #include "app/interruption.h"
-#include "app/job.h"
+#include "job/job.h"
 #include "console/screens.h"
 #include "platform/files.h"
 #include "platform/system_facts.h"
@@ -19,9 +20,9 @@ int RunJob(const std::string& inputFileName, HeldFile checkedFile, const WavForm
   const double start = platform::MonotonicSeconds();
   double waited = 0.0;
   JobOptions options;
-  options.tell = [&waited](const std::string& message) {
+  options.tell = [&waited](const JobNote& note) {
     const double shown = platform::MonotonicSeconds();
-    console::ShowError(message);
+    console::ShowError(DialogueText(note));
     waited += platform::MonotonicSeconds() - shown;
   };
   const bool written = checkedFile.Handle() != platform::kNoFile

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "app/after_input_check.h"
+#include "app/dialogue_messages.h"
 #include "app/job_run.h"
 #include "console/screens.h"
 #include "platform/files.h"
@@ -50,7 +51,7 @@ int RunPromptCycle() {
     // The job reads the file checked here, through the same open file.
     CheckedRecording checked = CheckRecording(name);
     if (!checked.header.info) {
-      console::ShowError(checked.header.message);
+      console::ShowError(DialogueText(checked.header.rejection));
       continue;
     }
     const WavFormatInfo info = *checked.header.info;

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/files.h"
 #include "wav/wav_writer.h"
 
 namespace quenlow {
@@ -28,11 +29,6 @@ std::string Lower(std::string_view text) {
 
 bool EndsWith(std::string_view text, std::string_view tail) {
   return text.size() >= tail.size() && text.substr(text.size() - tail.size()) == tail;
-}
-
-std::string FileNamePart(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 bool IsAudioName(const std::string& name) {
@@ -83,7 +79,7 @@ bool IsOutputName(const std::string& path) {
   return EndsWith(path, kUnfilteredSuffix) || EndsWith(path, kFilteredSuffix);
 }
 
-bool IsWavName(const std::string& path) { return EndsWith(Lower(FileNamePart(path)), ".wav"); }
+bool IsWavName(const std::string& path) { return EndsWith(Lower(platform::FileNameOf(path)), ".wav"); }
 
 std::vector<BatchInput> FindBatchInputs(const std::vector<std::string>& arguments, bool recursive) {
   std::vector<BatchInput> found;
@@ -109,14 +105,13 @@ std::vector<BatchInput> FindBatchInputs(const std::vector<std::string>& argument
 
 OutputNames BatchOutputNames(const BatchInput& input, const std::string& outputFolder) {
   std::string base = outputFolder.empty() ? input.path
-                                          : Join(Join(outputFolder, input.subfolder), FileNamePart(input.path));
+                                          : Join(Join(outputFolder, input.subfolder), platform::FileNameOf(input.path));
   if (IsWavName(input.path)) {
     return {OutputFileName(base, kUnfilteredSuffix), OutputFileName(base, kFilteredSuffix)};
   }
   // The extension is what follows the last dot of the file's own name; a
   // name that starts with its only dot has none.
-  const auto slash = base.rfind('/');
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t nameStart = platform::FileNamePosition(base);
   const auto dot = base.rfind('.');
   if (dot != std::string::npos && dot > nameStart) base.erase(dot);
   return {base + std::string(kUnfilteredSuffix), base + std::string(kFilteredSuffix)};

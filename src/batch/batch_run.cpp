@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "batch/batch_messages.h"
+#include "job/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
-#include "batch/batch_refusal_text.h"
 #include "batch/batch_report.h"
 #include "batch/batch_source.h"
 #include "dsp/filter_file.h"
@@ -119,8 +119,7 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
   job.makeUnfiltered = file.makeUnfiltered;
   job.makeFiltered = file.makeFiltered;
   std::vector<std::string> told;
-  job.tell = [&told](const std::string& message) { told.push_back(Trimmed(message)); };
-  job.wordRefusal = BatchRefusalText;
+  job.tell = [&told](const JobNote& note) { told.push_back(BatchText(note)); };
   job.progress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
   const bool written = ProcessRecording(*opened.source, opened.sampleRate, opened.frames, job);
   report.elapsed = SecondsSince(start);

@@ -9,8 +9,10 @@
 #include <mutex>
 
 #include "batch/batch_inputs.h"
+#include "batch/batch_messages.h"
 #include "platform/file_names.h"
 #include "wav/checked_recording.h"
+#include "wav/recording_format.h"
 #include "wav/recording_reader.h"
 #include "wav/wav_reader.h"
 
@@ -31,9 +33,9 @@ class DecodedSource : public SampleSource {
 
   bool Ok() const override {
     std::lock_guard<std::mutex> lock(mutex_);
-    return failure_.empty();
+    return failure_.problem == SourceProblem::kNone;
   }
-  std::string Failure() const override {
+  SourceFailure Failure() const override {
     std::lock_guard<std::mutex> lock(mutex_);
     return failure_;
   }
@@ -42,13 +44,13 @@ class DecodedSource : public SampleSource {
 
   bool Read(std::int64_t first, std::int64_t count, std::int16_t* out) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!failure_.empty()) return false;
+    if (failure_.problem != SourceProblem::kNone) return false;
     // Frames past the recording's end are silence, as for a WAV file.
     const std::int64_t held = std::clamp<std::int64_t>(frames_ - first, 0, std::max<std::int64_t>(count, 0));
     std::fill(out + 2 * held, out + 2 * std::max<std::int64_t>(count, 0), std::int16_t{0});
     if (held == 0) return true;
     if (first != position_ && sf_seek(file_, first, SEEK_SET) != first) {
-      failure_ = name_ + " cannot be read: " + sf_strerror(file_);
+      failure_ = SourceFailure{SourceProblem::kCannotRead, name_, 0, first, sf_strerror(file_)};
       return false;
     }
     std::int64_t done = 0;
@@ -61,7 +63,7 @@ class DecodedSource : public SampleSource {
     // A file that ends before the length its header gives is damaged: its
     // outputs would hold silence where music was.
     if (done < held) {
-      failure_ = name_ + " cannot be decoded past frame " + std::to_string(position_) + ": " + sf_strerror(file_);
+      failure_ = SourceFailure{SourceProblem::kCannotDecode, name_, 0, position_, sf_strerror(file_)};
       return false;
     }
     return true;
@@ -74,7 +76,7 @@ class DecodedSource : public SampleSource {
   std::optional<platform::FileIdentity> identity_;
   std::int64_t position_ = 0;
   mutable std::mutex mutex_;
-  std::string failure_;
+  SourceFailure failure_;
 };
 
 std::string SubtypeName(int format) {
@@ -90,7 +92,7 @@ OpenedInput OpenWav(const std::string& path) {
   // The job reads the file whose header is checked here, through the same
   // open file.
   CheckedRecording checked = CheckRecording(path);
-  if (!checked.header.info) return Rejected(Trimmed(checked.header.message));
+  if (!checked.header.info) return Rejected(BatchText(checked.header.rejection));
   const WavFormatInfo& info = *checked.header.info;
   const std::int64_t frames = SampleFrameCount(info);
   auto reader = checked.file.Handle() != platform::kNoFile
@@ -98,11 +100,11 @@ OpenedInput OpenWav(const std::string& path) {
                     : std::make_unique<RecordingReader>(path, info, frames);
   // A file the header check could read but the job cannot (a length past
   // what any output holds) is refused here too.
-  if (!reader->Ok()) return Rejected(reader->Failure());
+  if (!reader->Ok()) return Rejected(BatchText(reader->Failure()));
   return OpenedInput{std::move(reader), info.sampleRate, frames, ""};
 }
 
-// The dialogue's checks in its order, for what libsndfile reports.
+// The dialogue's rule for what libsndfile reports, with its figures.
 OpenedInput OpenDecoded(const std::string& path) {
   SF_INFO info{};
   SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
@@ -114,23 +116,18 @@ OpenedInput OpenDecoded(const std::string& path) {
   const int subtype = info.format & SF_FORMAT_SUBMASK;
   const bool pcm = subtype == SF_FORMAT_PCM_S8 || subtype == SF_FORMAT_PCM_U8 || subtype == SF_FORMAT_PCM_16 ||
                    subtype == SF_FORMAT_PCM_24 || subtype == SF_FORMAT_PCM_32;
-  if (!pcm) return reject("This is not a PCM file (" + SubtypeName(info.format) + ")");
-  if (info.channels != 2) return reject("This is not a stereo file (" + std::to_string(info.channels) + " channels)");
-  if (subtype != SF_FORMAT_PCM_16) return reject("This is not a 16-bit file (" + SubtypeName(info.format) + ")");
-  if (info.samplerate != 44100 && info.samplerate != 48000) {
-    return reject("This is not an Fs=44.1 or 48kHz file (" + std::to_string(info.samplerate) + " Hz)");
+  const int bits = subtype == SF_FORMAT_PCM_16 ? 16 : 0;  // only whether it is 16 matters
+  const WavRejection rejection = CheckRecordingFormat(pcm, info.channels, bits, info.samplerate);
+  if (rejection == WavRejection::kNotStereo) {
+    return reject(BatchText(rejection, std::to_string(info.channels) + " channels"));
   }
+  if (rejection == WavRejection::kWrongRate) return reject(BatchText(rejection, std::to_string(info.samplerate) + " Hz"));
+  if (rejection != WavRejection::kNone) return reject(BatchText(rejection, SubtypeName(info.format)));
   if (info.frames < 0 || info.frames >= SF_COUNT_MAX) return reject("The length of this recording is not known");
   return OpenedInput{std::make_unique<DecodedSource>(file, path, info.frames), info.samplerate, info.frames, ""};
 }
 
 }  // namespace
-
-std::string Trimmed(const std::string& message) {
-  const auto first = message.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return message.substr(first, message.find_last_not_of(' ') - first + 1);
-}
 
 OpenedInput OpenBatchInput(const std::string& path) {
   struct stat status {};

@@ -20,7 +20,4 @@ struct OpenedInput {
 
 OpenedInput OpenBatchInput(const std::string& path);
 
-// A message of the dialogue without the blanks it has for its message box.
-std::string Trimmed(const std::string& message);
-
 }  // namespace quenlow

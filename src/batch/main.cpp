@@ -3,7 +3,7 @@
 #include <csignal>
 #include <variant>
 
-#include "app/interruption.h"
+#include "job/interruption.h"
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
 
@@ -15,6 +15,6 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
   // Ctrl+C removes the temporary outputs of the file at hand. This comes
   // before any other thread is started.
-  quenlow::WatchForInterruption();
+  quenlow::LeaveNoOutputOnInterruption();
   return quenlow::RunBatch(std::get<quenlow::BatchOptions>(parsed));
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "console/console_backend.h"
+#include "console/screen_size.h"
 
 namespace quenlow::console {
 
@@ -24,8 +25,8 @@ inline constexpr std::size_t kMaxLineLength = 10000;
 
 class Console {
  public:
-  static constexpr int kRows = 28;
-  static constexpr int kColumns = 80;
+  static constexpr int kRows = kScreenRows;
+  static constexpr int kColumns = kScreenColumns;
 
   struct Snapshot {
     std::array<std::array<Cell, kColumns>, kRows> cells;

@@ -28,13 +28,14 @@
 // Last: its names of terminal capabilities are macros (columns, lines, ...).
 #include <term.h>
 
+#include "console/screen_size.h"
 #include "platform/interruption_watch.h"
 
 namespace quenlow::console {
 namespace {
 
-constexpr int kRows = 28;
-constexpr int kColumns = 80;
+constexpr int kRows = kScreenRows;
+constexpr int kColumns = kScreenColumns;
 constexpr int kEscapeDelayMs = 25;
 constexpr int kMaxReadFailures = 100;
 constexpr int kResizePollMs = 100;

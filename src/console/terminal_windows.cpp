@@ -16,14 +16,15 @@
 
 #include "console/console_settings_windows.h"
 #include "console/key_decoder_windows.h"
+#include "console/screen_size.h"
 #include "platform/interruption_watch.h"
 #include "platform/wide_text.h"
 
 namespace quenlow::console {
 namespace {
 
-constexpr int kRows = 28;
-constexpr int kColumns = 80;
+constexpr int kRows = kScreenRows;
+constexpr int kColumns = kScreenColumns;
 constexpr int kMaxReadFailures = 100;
 constexpr int kProgramIcon = 1;  // the icon resource of quenlow.exe
 constexpr UINT kWindowReplyMs = 500;

@@ -15,28 +15,20 @@ std::vector<std::string> FilterFileCandidates() {
   return candidates;
 }
 
-std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const FilterTapsReport& report) {
-  const std::string all = std::to_string(TapCount);
+FilterFileCheck CheckFilterFile(const FilterTaps& taps, const FilterTapsReport& report) {
+  const int read = report.FieldsRead();
   if (report.FieldsRead() < TapCount) {
-    const std::string read = std::to_string(report.FieldsRead());
-    if (report.bareLineFeeds > 0) {
-      return " " + path + " uses LF line ends: only " + read + " of " + all + " numbers " +
-             (report.FieldsRead() == 1 ? "was" : "were") + " read  ";
-    }
-    return " " + path + " holds only " + read + " of " + all + " numbers: the rest are taken as 0  ";
+    return {report.bareLineFeeds > 0 ? FilterDoubt::kLineFeedsOnly : FilterDoubt::kTooFewNumbers, read, 0};
   }
   const auto nonFinite = std::find_if(taps.begin(), taps.end(), [](double tap) { return !std::isfinite(tap); });
   if (nonFinite != taps.end()) {
-    return " " + path + ": tap " + std::to_string(nonFinite - taps.begin() + 1) +
-           " is not a finite number: the filtered file clips  ";
+    return {FilterDoubt::kNotFinite, read, static_cast<int>(nonFinite - taps.begin()) + 1};
   }
   if (std::all_of(taps.begin(), taps.end(), [](double tap) { return tap == 0.0; })) {
-    return " " + path + ": all " + all + " taps are 0: the filtered file holds dither only  ";
+    return {FilterDoubt::kAllZero, read, 0};
   }
-  if (report.byteOrderMark) {
-    return " " + path + " starts with a UTF-8 byte order mark: number 1 reads as 0  ";
-  }
-  return {};
+  if (report.byteOrderMark) return {FilterDoubt::kByteOrderMark, read, 0};
+  return {FilterDoubt::kNone, read, 0};
 }
 
 std::optional<std::string> FindFilterFile() {

@@ -21,11 +21,19 @@ std::vector<std::string> FilterFileCandidates();
 // The first candidate that exists, if any.
 std::optional<std::string> FindFilterFile();
 
-// One line for the user when the coefficient file at `path` is plainly not
-// what was meant: too few numbers (line feeds without carriage returns run
-// lines together), a tap that is not a finite number, all taps 0, or a
-// leading byte order mark that hides the first number. Empty when none of
-// these holds; the first that holds, in that order, is named.
-std::string FilterFileWarning(const std::string& path, const FilterTaps& taps, const FilterTapsReport& report);
+// Why a coefficient file that was read is plainly not what was meant: too
+// few numbers (line feeds without carriage returns run lines together), a
+// tap that is not a finite number, all taps 0, or a leading byte order mark
+// that hides the first number.
+enum class FilterDoubt { kNone, kLineFeedsOnly, kTooFewNumbers, kNotFinite, kAllZero, kByteOrderMark };
+
+struct FilterFileCheck {
+  FilterDoubt doubt = FilterDoubt::kNone;
+  int numbersRead = 0;  // of TapCount
+  int tap = 0;          // the first tap that is not a finite number, from 1
+};
+
+// The first of those doubts that holds, in that order; kNone when none does.
+FilterFileCheck CheckFilterFile(const FilterTaps& taps, const FilterTapsReport& report);
 
 }  // namespace quenlow

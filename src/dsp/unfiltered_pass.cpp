@@ -18,7 +18,7 @@ constexpr std::int64_t kChunkFrames = 256;
 // 2^31 lies within +-2^55, so adding 2^55 (a multiple of 2^32, which keeps
 // the parity bit 31) makes it non-negative, and n / 2^31 rounded half to even
 // is (n + 2^30 - 1 + bit 31 of n) >> 31.
-inline std::int32_t QuantiseHeld(std::int32_t sample, std::uint32_t k1, std::uint32_t k2) {
+inline std::int32_t QuantiseHeldSampleBranchless(std::int32_t sample, std::uint32_t k1, std::uint32_t k2) {
   constexpr std::int64_t kScale = kGainNumerator << 15;
   constexpr std::uint64_t kBias = std::uint64_t{1} << 55;
   const std::int64_t n = kScale * sample + std::int64_t{k1} + std::int64_t{k2} - (std::int64_t{1} << 31);
@@ -35,7 +35,8 @@ __attribute__((always_inline)) inline void QuantiseHeldRunIn(const std::int16_t*
   for (std::int64_t i = 0; i < frames; ++i) {
     const std::int16_t* frame = input + 2 * ((phase + i) / OversamplingRatio);
     const std::uint32_t* k = draws + i * kDrawsPerFrame;
-    PackFrame24(QuantiseHeld(frame[0], k[0], k[1]), QuantiseHeld(frame[1], k[2], k[3]), out);
+    PackFrame24(QuantiseHeldSampleBranchless(frame[0], k[0], k[1]),
+                QuantiseHeldSampleBranchless(frame[1], k[2], k[3]), out);
     out += kPackedFrameBytes;
   }
 }
@@ -65,7 +66,7 @@ void QuantiseHeldRun(const std::int16_t* input, std::int64_t phase, std::int64_t
 
 #if defined(__x86_64__)
 
-// QuantiseHeld on four frames of one channel of one input sample, in 64-bit
+// QuantiseHeldSampleBranchless on four frames of one channel of one input sample, in 64-bit
 // lanes: `offset` is 16760439 * 2^15 * s + 2^55, numerators the frames'
 // k1 + k2 - 2^31.
 __attribute__((target("avx2"))) inline __m128i QuantiseHeld4(__m256i offset, __m128i numerators) {

@@ -1,5 +1,6 @@
 #include "filter_tool/show.h"
 
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,7 @@
 #include "dsp/fast_filter_phase.h"
 #include "dsp/filter_file.h"
 #include "filter_tool/filter_figures.h"
+#include "platform/files.h"
 
 namespace quenlow {
 namespace {
@@ -183,11 +185,6 @@ void PrintFigures(const FilterFigures& a, const FilterFigures& b, std::ostream& 
   Row(out, "group delay", GroupDelayText(a), GroupDelayText(b));
 }
 
-std::string ShortName(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 }  // namespace
 
 std::vector<PlotPanel> FilterPanels(const FilterTaps& taps, const std::string& name, double inputRate, bool impulse,
@@ -268,7 +265,7 @@ int RunShow(const ShowOptions& options, std::ostream& out, std::ostream& err) {
   if (!options.plotFile.empty()) {
     const std::string failure =
         DrawPicture(options.plotFile, options.width, options.height,
-                    FilterPanels(taps, ShortName(*path), options.plotRate, options.impulse, options.width));
+                    FilterPanels(taps, platform::FileNameOf(*path), options.plotRate, options.impulse, options.width));
     if (!failure.empty()) {
       err << "quenlow-filter: " << failure << "\n";
       return 1;

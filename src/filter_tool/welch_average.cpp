@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "platform/files.h"
+
 namespace quenlow {
 namespace {
 
@@ -92,11 +94,6 @@ class WelchAverage {
   long segments_ = 0;
 };
 
-std::string BaseName(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 class SoundFile {
  public:
   explicit SoundFile(const std::string& path) : file_(sf_open(path.c_str(), SFM_READ, &info_)) {}
@@ -179,7 +176,7 @@ std::optional<Spectrum> FileSpectrum(const std::string& path, const SpectrumStre
     done += got;
   }
   Spectrum spectrum;
-  spectrum.name = BaseName(path);
+  spectrum.name = platform::FileNameOf(path);
   spectrum.sampleRate = rate;
   spectrum.segmentLength = length;
   spectrum.segments = average.Segments();

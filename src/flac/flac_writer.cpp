@@ -58,14 +58,14 @@ OutputFlacWriter::OutputFlacWriter(std::string finalName, std::int64_t outputSam
     : finalName_(std::move(finalName)) {
   const UnfinishedOutput created = CreateUnfinishedOutput(finalName_);
   if (created.file == platform::kNoFile) {
-    Fail(platform::ErrorText(created.error));
+    Fail(WriteFailure::kSystem, created.error);
     return;
   }
   unfinishedSlot_ = created.slot;
   file_ = created.file;
   sink_ = std::make_unique<FileSink>(created.file);
   encoding_ = std::make_unique<FlacEncoding>(*sink_, outputSampleRate, frameCount, tags);
-  if (!encoding_->Ok()) Fail("the FLAC encoder could not be set up");
+  if (!encoding_->Ok()) Fail(WriteFailure::kEncoderSetUp);
 }
 
 OutputFlacWriter::~OutputFlacWriter() { Discard(); }
@@ -73,11 +73,11 @@ OutputFlacWriter::~OutputFlacWriter() { Discard(); }
 void OutputFlacWriter::Append(const std::uint8_t* bytes, std::size_t size) {
   if (!result_.ok || completed_ || size == 0) return;
   if (size % 6 != 0) {
-    Fail("a piece of sample bytes was not whole frames");
+    Fail(WriteFailure::kPartFrame);
     return;
   }
   if (!encoding_->Encode(bytes, static_cast<std::int64_t>(size / 6))) {
-    Fail(sink_->Error() != 0 ? platform::ErrorText(sink_->Error()) : "more frames were given than announced");
+    Fail(sink_->Error() != 0 ? WriteFailure::kSystem : WriteFailure::kTooManyFrames, sink_->Error());
   }
 }
 
@@ -86,12 +86,12 @@ WriteResult OutputFlacWriter::Complete() {
   completed_ = true;
   if (!result_.ok) return result_;
   if (!encoding_->Finish() || !sink_->Flush()) {
-    Fail(sink_->Error() != 0 ? platform::ErrorText(sink_->Error()) : "the FLAC stream could not be ended");
+    Fail(sink_->Error() != 0 ? WriteFailure::kSystem : WriteFailure::kStreamNotEnded, sink_->Error());
     return result_;
   }
   encoding_.reset();
   if (const platform::SystemError error = platform::FlushToDisk(file_); error != 0) {
-    Fail(platform::ErrorText(error));
+    Fail(WriteFailure::kSystem, error);
   }
   return result_;
 }
@@ -100,7 +100,7 @@ WriteResult OutputFlacWriter::PutInPlace() {
   if (!completed_) Complete();
   if (!result_.ok || placed_) return result_;
   if (const platform::SystemError error = PutUnfinishedOutputInPlace(unfinishedSlot_, finalName_); error != 0) {
-    Fail(platform::ErrorText(error));
+    Fail(WriteFailure::kSystem, error);
     return result_;
   }
   placed_ = true;
@@ -114,9 +114,9 @@ WriteResult OutputFlacWriter::Finish() {
   return PutInPlace();
 }
 
-void OutputFlacWriter::Fail(const std::string& why) {
+void OutputFlacWriter::Fail(WriteFailure failure, platform::SystemError error) {
   if (!result_.ok) return;
-  result_ = WriteResult{false, "Could not write " + finalName_ + ": " + why};
+  result_ = WriteResult{false, failure, finalName_, error, 0, 0};
   Discard();
 }
 

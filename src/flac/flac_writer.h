@@ -32,7 +32,7 @@ class OutputFlacWriter {
 
  private:
   class FileSink;
-  void Fail(const std::string& why);
+  void Fail(WriteFailure failure, platform::SystemError error = 0);
   void Discard();
 
   std::string finalName_;

@@ -22,6 +22,8 @@ using SystemError = int;
 // Where the file's own name starts in a path: after the last folder
 // separator ('/', and on Windows also '\\' and a drive's ':').
 std::size_t FileNamePosition(const std::string& path);
+// The file's own name: the path from that position on.
+inline std::string FileNameOf(const std::string& path) { return path.substr(FileNamePosition(path)); }
 
 // The system's own words for a failure, in one line.
 std::string ErrorText(SystemError error);

@@ -40,7 +40,7 @@ struct CheckedRecording {
 
 // Opens the named file, takes its state, reads and checks its header. An
 // accepted recording comes with its file still open; a rejected one with
-// the file closed, and the message of the first failed check.
+// the file closed, and the first check it failed.
 CheckedRecording CheckRecording(const std::string& fileName);
 
 }  // namespace quenlow

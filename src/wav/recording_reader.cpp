@@ -22,7 +22,7 @@ constexpr std::int64_t kMaxFrames = std::int64_t{1} << 40;
 
 bool RecordingReader::TooLong(std::int64_t frameCount) {
   if (frameCount <= kMaxFrames) return false;
-  Fail(fileName_ + " is longer than any output file can hold");
+  Fail(SourceProblem::kTooLong);
   return true;
 }
 
@@ -33,7 +33,7 @@ RecordingReader::RecordingReader(const std::string& fileName, HeldFile checkedFi
   file_ = checkedFile.Release();
   if (TooLong(frameCount)) return;
   if (file_ == platform::kNoFile) {
-    Fail(fileName + " cannot be read");
+    Fail(SourceProblem::kCannotRead);
     return;
   }
   platform::WillReadInOrder(file_);
@@ -45,12 +45,12 @@ RecordingReader::RecordingReader(const std::string& fileName, const WavFormatInf
   const platform::OpenedFile opened = platform::OpenForReading(fileName);
   file_ = opened.handle;
   if (file_ == platform::kNoFile) {
-    Fail(fileName + " cannot be read: " + platform::ErrorText(opened.error));
+    Fail(SourceProblem::kCannotOpen, opened.error);
     return;
   }
   const std::optional<platform::FileState> state = platform::StateOf(file_);
   if (!state) {
-    Fail(fileName + " cannot be read");
+    Fail(SourceProblem::kCannotRead);
     return;
   }
   atOpen_ = *state;
@@ -74,7 +74,7 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   const std::size_t got = platform::ReadAt(file_, offset, bytes, static_cast<std::size_t>(held));
   std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
   if (got != held || !Unchanged()) {
-    Fail(fileName_ + " changed while it was being read: the outputs were not written");
+    Fail(SourceProblem::kChanged);
     return false;
   }
   if constexpr (std::endian::native == std::endian::big) {
@@ -88,17 +88,17 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
 
 bool RecordingReader::Ok() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return failure_.empty();
+  return failure_.problem == SourceProblem::kNone;
 }
 
-std::string RecordingReader::Failure() const {
+SourceFailure RecordingReader::Failure() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return failure_;
 }
 
-void RecordingReader::Fail(std::string why) {
+void RecordingReader::Fail(SourceProblem problem, platform::SystemError error) {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (failure_.empty()) failure_ = std::move(why);
+  if (failure_.problem == SourceProblem::kNone) failure_ = SourceFailure{problem, fileName_, error, 0, {}};
 }
 
 std::optional<platform::FileIdentity> RecordingReader::Identity() const {

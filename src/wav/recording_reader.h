@@ -32,7 +32,7 @@ class RecordingReader : public SampleSource {
   // has changed since: a pass that read other samples than the other pass
   // would give outputs of two different recordings.
   bool Ok() const override;
-  std::string Failure() const override;
+  SourceFailure Failure() const override;
 
   // Frames [first, first + count) into out, left and right interleaved (2
   // values a frame). False when the file is found changed (shorter, or
@@ -44,7 +44,7 @@ class RecordingReader : public SampleSource {
  private:
   bool TooLong(std::int64_t frameCount);
   bool Unchanged() const;
-  void Fail(std::string why);
+  void Fail(SourceProblem problem, platform::SystemError error = 0);
 
   std::string fileName_;
   platform::FileHandle file_ = platform::kNoFile;
@@ -52,7 +52,7 @@ class RecordingReader : public SampleSource {
   std::int64_t frameCount_ = 0;
   platform::FileState atOpen_;
   mutable std::mutex mutex_;
-  std::string failure_;
+  SourceFailure failure_;
 };
 
 }  // namespace quenlow

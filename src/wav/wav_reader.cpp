@@ -8,18 +8,11 @@
 #include "platform/files.h"
 #include "wav/wav_bytes.h"
 #include "wav/wav_chunk_walk.h"
+#include "wav/recording_format.h"
 
 namespace quenlow {
 
 namespace {
-
-constexpr const char* kNotWave = " This is not a Wave file  ";
-constexpr const char* kNotPcm = "This is not a PCM format Wave file  ";
-constexpr const char* kNotStereo = "This is not a stereo file  ";
-constexpr const char* kNot16Bit = "This is not a 16-bit file  ";
-constexpr const char* kWrongRate = "This is not an Fs=44.1 or 48kHz file  ";
-constexpr const char* kCutShort = "This Wave file is damaged or cut short  ";
-constexpr const char* kIncomplete = "This Wave file lacks its fmt or data chunk  ";
 
 constexpr std::uint16_t kFormatPcm = 1;
 constexpr std::uint16_t kFormatExtensible = 0xFFFE;
@@ -67,7 +60,7 @@ bool DamagedExtensible(const WavLayout& layout) {
   return pcm && ReadU16Le(f + 14) == 16 && ReadU16Le(f + 18) != 16;
 }
 
-WavHeaderResult Rejection(const char* message) { return WavHeaderResult{std::nullopt, message}; }
+WavHeaderResult Rejection(WavRejection why) { return WavHeaderResult{std::nullopt, why}; }
 
 WavFormatInfo FormatInfoOf(const WavLayout& layout, std::uint64_t fileSize) {
   const std::uint8_t* f = layout.formatFields.data();
@@ -91,19 +84,20 @@ WavFormatInfo FormatInfoOf(const WavLayout& layout, std::uint64_t fileSize) {
   return info;
 }
 
-// The checks run in this order: it decides the message for a file that breaks
-// several rules.
+// The checks run in this order: it decides the reason given for a file that
+// breaks several rules.
 WavHeaderResult CheckLayout(const WavLayout& layout, std::uint64_t fileSize) {
-  if (!layout.formIsWave) return Rejection(kNotWave);
-  if (layout.chunks == ChunkLayout::CutShort || layout.chunks == ChunkLayout::Damaged) return Rejection(kCutShort);
-  if (DamagedExtensible(layout)) return Rejection(kCutShort);
-  if (layout.chunks == ChunkLayout::Incomplete) return Rejection(kIncomplete);
+  if (!layout.formIsWave) return Rejection(WavRejection::kNotWave);
+  if (layout.chunks == ChunkLayout::CutShort || layout.chunks == ChunkLayout::Damaged) {
+    return Rejection(WavRejection::kCutShort);
+  }
+  if (DamagedExtensible(layout)) return Rejection(WavRejection::kCutShort);
+  if (layout.chunks == ChunkLayout::Incomplete) return Rejection(WavRejection::kIncomplete);
   const WavFormatInfo info = FormatInfoOf(layout, fileSize);
-  if (info.formatTag != kFormatPcm) return Rejection(kNotPcm);
-  if (info.channelCount != 2) return Rejection(kNotStereo);
-  if (info.bitsPerSample != 16) return Rejection(kNot16Bit);
-  if (info.sampleRate != 44100 && info.sampleRate != 48000) return Rejection(kWrongRate);
-  return WavHeaderResult{info, ""};
+  const WavRejection format =
+      CheckRecordingFormat(info.formatTag == kFormatPcm, info.channelCount, info.bitsPerSample, info.sampleRate);
+  if (format != WavRejection::kNone) return Rejection(format);
+  return WavHeaderResult{info, WavRejection::kNone};
 }
 
 }  // namespace
@@ -123,7 +117,7 @@ WavHeaderResult ReadWavHeader(const std::string& fileName) {
   // The open never waits, so that a named pipe given as the input cannot
   // hang the prompt; only regular files are read.
   const platform::OpenedFile file = platform::OpenForReading(fileName);
-  if (file.handle == platform::kNoFile) return Rejection(kNotWave);
+  if (file.handle == platform::kNoFile) return Rejection(WavRejection::kNotWave);
   WavHeaderResult result = ReadWavHeaderFrom(file.handle);
   platform::CloseFile(file.handle);
   return result;

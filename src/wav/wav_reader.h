@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "wav/recording_format.h"
 
 namespace quenlow {
 
@@ -24,10 +25,10 @@ struct WavFormatInfo {
   std::uint64_t fileSize = 0;      // the file's length when the header was read
 };
 
-// Either an accepted header or the message text of the first failed check.
+// Either an accepted header or the first check it failed.
 struct WavHeaderResult {
   std::optional<WavFormatInfo> info;
-  std::string message;
+  WavRejection rejection = WavRejection::kNone;
 };
 
 // Checks a header held in memory: `bytes` is the start of the file (all of
@@ -47,14 +48,5 @@ std::int64_t SampleFrameCount(const WavFormatInfo& info);
 
 // N / sample rate.
 double DurationSeconds(const WavFormatInfo& info, std::int64_t frameCount);
-
-// The 2N interleaved samples (left, right, ...) from the data offset; values
-// the file does not hold are 0. Returns nothing, with the reason in
-// `failure` when given, when the file can no longer be opened (it was checked
-// moments before: a vanished input is not silence) or memory cannot be had.
-std::optional<std::vector<std::int16_t>> ReadSampleBlock(const std::string& fileName,
-                                                         const WavFormatInfo& info,
-                                                         std::int64_t frameCount,
-                                                         std::string* failure = nullptr);
 
 }  // namespace quenlow

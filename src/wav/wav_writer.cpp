@@ -15,7 +15,6 @@ namespace {
 constexpr std::size_t kBufferSize = std::size_t{1} << 20;
 // How far behind the bytes just written the written ones are let go of.
 constexpr std::uint64_t kDropLag = std::uint64_t{32} << 20;
-constexpr std::int64_t kOversamplingRatio = 4;
 
 }  // namespace
 
@@ -25,7 +24,7 @@ OutputWavWriter::OutputWavWriter(std::string finalName, int channelCount, std::i
     : finalName_(std::move(finalName)), trailer_(std::move(trailer)) {
   const auto layout = OutputWavHeader(channelCount, outputSampleRate, frameCount, riffSizeLimit, trailer_.size());
   if (!layout) {
-    Fail("the format does not fit a WAV header");
+    Fail(WriteFailure::kFormatTooLarge);
     return;
   }
   dataSize_ = layout->dataSize;
@@ -50,11 +49,11 @@ OutputWavWriter::~OutputWavWriter() { RemoveTemporaryFile(); }
 void OutputWavWriter::Append(const std::uint8_t* bytes, std::size_t size) {
   if (!result_.ok || completed_ || size == 0) return;
   if (bytes == nullptr) {
-    Fail("no sample bytes were given");
+    Fail(WriteFailure::kNoBytes);
     return;
   }
   if (size > dataSize_ - appended_) {
-    Fail("more sample bytes were given than the header announces");
+    Fail(WriteFailure::kTooManyBytes);
     return;
   }
   appended_ += size;
@@ -66,8 +65,7 @@ WriteResult OutputWavWriter::Complete() {
   completed_ = true;
   if (!result_.ok) return result_;
   if (appended_ != dataSize_) {
-    Fail("only " + std::to_string(appended_) + " of " + std::to_string(dataSize_) +
-         " sample bytes were given");
+    Fail(WriteFailure::kTooFewBytes);
     return result_;
   }
   if (!trailer_.empty()) Put(trailer_.data(), trailer_.size());
@@ -100,13 +98,13 @@ WriteResult OutputWavWriter::Finish() {
   return PutInPlace();
 }
 
-void OutputWavWriter::Fail(const std::string& why) {
+void OutputWavWriter::Fail(WriteFailure failure, platform::SystemError error) {
   if (!result_.ok) return;
-  result_ = WriteResult{false, "Could not write " + finalName_ + ": " + why};
+  result_ = WriteResult{false, failure, finalName_, error, appended_, dataSize_};
   RemoveTemporaryFile();
 }
 
-void OutputWavWriter::FailWithSystemError(platform::SystemError error) { Fail(platform::ErrorText(error)); }
+void OutputWavWriter::FailWithSystemError(platform::SystemError error) { Fail(WriteFailure::kSystem, error); }
 
 // Small pieces gather in the buffer; a piece larger than the buffer goes to
 // the file straight from the caller's memory.
@@ -154,30 +152,6 @@ void OutputWavWriter::RemoveTemporaryFile() {
   file_ = platform::kNoFile;
   if (unfinishedSlot_ < 0) return;
   DiscardUnfinishedOutput(std::exchange(unfinishedSlot_, -1));
-}
-
-std::string ReplaceableOutputProblem(const std::string& fileName) {
-  const platform::ReplaceCheck check = platform::CheckReplaceable(fileName);
-  if (check.verdict == platform::Replaceable::Yes) return {};
-  if (check.verdict == platform::Replaceable::Protected) return fileName + " is write-protected";
-  if (check.verdict == platform::Replaceable::Folder) return fileName + " is a folder";
-  return "Could not write " + fileName + ": " + platform::ErrorText(check.error);
-}
-
-WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,
-                           std::int64_t frameCount, const std::uint8_t* packedBlock) {
-  OutputWavWriter writer(fileName, channelCount, std::int64_t{inputSampleRate} * kOversamplingRatio,
-                         frameCount);
-  // Handed over in pieces that fit a size_t on any host.
-  std::uint64_t remaining = packedBlock != nullptr ? writer.DataSize() : 0;
-  const std::uint8_t* next = packedBlock;
-  while (remaining > 0) {
-    const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, std::size_t{1} << 30));
-    writer.Append(next, piece);
-    next += piece;
-    remaining -= piece;
-  }
-  return writer.Finish();
 }
 
 }  // namespace quenlow

@@ -20,10 +20,29 @@ inline constexpr std::string_view kFilteredSuffix = " QLW filtered.wav";
 // the suffix. Characters are counted as bytes, the name as typed.
 std::string OutputFileName(const std::string& inputName, std::string_view suffix);
 
-// The outcome of one output file: ok, or the reason it could not be written.
+// Why an output could not be written.
+enum class WriteFailure {
+  kNone,
+  kFormatTooLarge,  // the figures do not fit a WAV header
+  kNoBytes,         // sample bytes were promised and none given
+  kTooManyBytes,    // more sample bytes than the header announces
+  kTooFewBytes,     // `given` of the `expected` sample bytes
+  kSystem,          // the system refused: `error`
+  // Of a FLAC output only.
+  kEncoderSetUp,    // the encoder could not be set up
+  kPartFrame,       // a piece of sample bytes was not whole frames
+  kTooManyFrames,   // more frames than announced
+  kStreamNotEnded,  // the stream could not be ended
+};
+
+// The outcome of one output file: ok, or why it could not be written.
 struct WriteResult {
   bool ok = true;
-  std::string reason;
+  WriteFailure failure = WriteFailure::kNone;
+  std::string name;  // the output's final name
+  platform::SystemError error = 0;
+  std::uint64_t given = 0;
+  std::uint64_t expected = 0;
 };
 
 // Streams one output file: a file that has no name yet, or a temporary one
@@ -67,7 +86,7 @@ class OutputWavWriter {
   void MarkPlaced();
 
  private:
-  void Fail(const std::string& why);
+  void Fail(WriteFailure failure, platform::SystemError error = 0);
   void FailWithSystemError(platform::SystemError error);
   void Put(const std::uint8_t* bytes, std::size_t size);
   bool Flush();
@@ -90,12 +109,5 @@ class OutputWavWriter {
   WriteResult result_;
 };
 
-// Empty when an existing file of this name may be replaced; else what stops
-// it (the user protected it, a folder has the name), as a message.
-std::string ReplaceableOutputProblem(const std::string& fileName);
-
-// The whole file in one call: header, then the packed block (6 bytes a frame).
-WriteResult WriteOutputWav(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,
-                           std::int64_t frameCount, const std::uint8_t* packedBlock);
 
 }  // namespace quenlow

@@ -22,13 +22,14 @@
 #include <utility>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
 #include "e2e/pty_session.h"
+#include "support/first_difference.h"
 #include "support/recording.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {
@@ -168,8 +169,8 @@ class MixedAlbum : public ::testing::Test {
 
   void ExpectDialogueBytes(const std::string& unfiltered, const std::string& filtered) {
     ASSERT_FALSE(expected.unfiltered.empty() || expected.filtered.empty());
-    EXPECT_TRUE(ReadWholeFile(unfiltered) == expected.unfiltered) << unfiltered;
-    EXPECT_TRUE(ReadWholeFile(filtered) == expected.filtered) << filtered;
+    EXPECT_EQ(test::FirstDifference(ReadWholeFile(unfiltered), expected.unfiltered, 44), "") << unfiltered;
+    EXPECT_EQ(test::FirstDifference(ReadWholeFile(filtered), expected.filtered, 44), "") << filtered;
   }
 
   ScratchFolder album;
@@ -215,8 +216,8 @@ TEST_F(MixedAlbum, UnderAnOutputFolderSubfoldersAreMirroredAndOnlyTheOutputAsked
   EXPECT_EQ(Tree(outputs.path()),
             (std::vector<std::string>{"01 good QLW filtered.wav", "aiff copy QLW filtered.wav",
                                       "flac copy QLW filtered.wav"}));
-  EXPECT_TRUE(ReadWholeFile(outputs.Path("flac copy QLW filtered.wav")) == expected.filtered);
-  EXPECT_TRUE(ReadWholeFile(outputs.Path("01 good QLW filtered.wav")) == expected.filtered);
+  EXPECT_EQ(test::FirstDifference(ReadWholeFile(outputs.Path("flac copy QLW filtered.wav")), expected.filtered, 44), "");
+  EXPECT_EQ(test::FirstDifference(ReadWholeFile(outputs.Path("01 good QLW filtered.wav")), expected.filtered, 44), "");
 }
 
 TEST_F(MixedAlbum, SkipExistingResumesAStoppedAlbumWithWhatIsMissing) {
@@ -357,7 +358,7 @@ TEST(InstalledBatch, RunsFromAnyFolderWithTheInstalledFilter) {
   waitpid(pid, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
-  EXPECT_TRUE(ReadWholeFile(folder.Path("a QLW filtered.wav")) == DialogueJob(music).filtered);
+  EXPECT_EQ(test::FirstDifference(ReadWholeFile(folder.Path("a QLW filtered.wav")), DialogueJob(music).filtered, 44), "");
   EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1"));
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

@@ -19,6 +19,7 @@
 #include "dsp/reconstruction_filter.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "support/first_difference.h"
 #include "support/full_scale_case.h"
 #include "support/reference_chain.h"
 
@@ -86,16 +87,7 @@ FilterTaps SubnormalTaps() {
 
 // Where the fast pass first differs from the reference, as text; empty when
 // the bytes agree.
-std::string FirstDifference(const std::vector<std::uint8_t>& fast, const std::vector<std::uint8_t>& exact) {
-  if (fast.size() != exact.size()) return "sizes differ";
-  for (std::size_t i = 0; i < fast.size(); ++i) {
-    if (fast[i] != exact[i]) {
-      return "frame " + std::to_string(i / kPackedFrameBytes) + ", " +
-             ((i % kPackedFrameBytes) < 3 ? "left" : "right") + " channel";
-    }
-  }
-  return "";
-}
+using test::FirstDifference;
 
 std::vector<std::uint8_t> ExactPass(const Samples& samples, const FilterTaps& taps, UniformSource start) {
   const SignalInput input{samples.data(), static_cast<std::int64_t>(samples.size() / 2)};

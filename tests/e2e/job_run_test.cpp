@@ -13,10 +13,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "e2e/pty_session.h"
 #include "e2e/test_files.h"
+#include "support/first_difference.h"
 #include "support/reference_chain.h"
 #include "wav/wav_reader.h"
 
@@ -133,8 +134,8 @@ TEST_F(JobRun, AFullRunWritesBothFilesRingsAndEndsOnAKey) {
   const Bytes filtered = ReadAll(dir / "take1 QLW filtered.wav");
   ASSERT_EQ(unfiltered.size(), 44u + 24 * 500);
   ASSERT_EQ(filtered.size(), 44u + 24 * 500 + 1284);
-  EXPECT_TRUE(Bytes(unfiltered.begin() + 44, unfiltered.end()) == reference.unfiltered);
-  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(Bytes(unfiltered.begin() + 44, unfiltered.end()), reference.unfiltered), "");
+  EXPECT_EQ(test::FirstDifference(Bytes(filtered.begin() + 44, filtered.end()), reference.filtered), "");
 
   // Any change to the output bits, anywhere in the chain, shows here.
   EXPECT_EQ(Sha256(dir / "take1 QLW unfiltered.wav"), "157bc381b3aab00fe42b527198f2e3ca2741aae38499473d21bae6261b01f913");
@@ -201,7 +202,7 @@ TEST_F(JobRun, ACoefficientFileInTheCurrentFolderIsUsed) {
   EXPECT_EQ(session.WaitForExit(), 0);
   const Bytes filtered = ReadAll(dir / "own QLW filtered.wav");
   const test::ReferenceOutputs reference = test::RunReferenceChain(samples, Taps(dir / "recfilt.dat"));
-  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(Bytes(filtered.begin() + 44, filtered.end()), reference.filtered), "");
 }
 
 // A copy of the program with no coefficient file anywhere: the user is told
@@ -243,7 +244,7 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   EXPECT_EQ(session.WaitForExit(), 0);
   const Bytes filtered = ReadAll(dir / "inst QLW filtered.wav");
   const test::ReferenceOutputs reference = test::RunReferenceChain(samples, Taps(kSuppliedFilter));
-  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(Bytes(filtered.begin() + 44, filtered.end()), reference.filtered), "");
 }
 
 // A header that promises 2 GB in a file of 100 frames (a recording cut
@@ -261,7 +262,7 @@ TEST_F(JobRun, AHeaderPromisingMoreThanTheFileHoldsShowsAndProcessesTheFramesHel
   EXPECT_EQ(session.WaitForExit(), 0);
   const test::ReferenceOutputs reference = test::RunReferenceChain(samples, Taps(kSuppliedFilter));
   const Bytes filtered = ReadAll(dir / "cut QLW filtered.wav");
-  EXPECT_TRUE(Bytes(filtered.begin() + 44, filtered.end()) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(Bytes(filtered.begin() + 44, filtered.end()), reference.filtered), "");
 }
 
 // An output that cannot be written is told in the box, and the exit status

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

@@ -15,7 +15,7 @@
 #include "filter_tool/design.h"
 #include "filter_tool/plot.h"
 #include "filter_tool/show.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

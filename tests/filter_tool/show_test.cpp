@@ -7,7 +7,7 @@
 #include <string>
 
 #include "filter_tool/show.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "dsp/filter_response.h"
 #include "dsp/filter_taps.h"
 #include "filter_tool/welch_average.h"
 #include "filter_tool/welch_command.h"
 #include "support/recording.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

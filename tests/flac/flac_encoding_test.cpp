@@ -184,7 +184,7 @@ TEST(FlacEncoding, FailsWhenTheSinkFailsOrTheFramesDoNotMatch) {
 
 #include "flac/flac_tags.h"
 #include "flac/flac_writer.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {

@@ -27,11 +27,11 @@ void Require(bool holds) {
 void CheckAccepted(const quenlow::WavHeaderResult& result) {
   using namespace quenlow;
   if (!result.info) {
-    Require(!result.message.empty());
+    Require(result.rejection != quenlow::WavRejection::kNone);
     return;
   }
   const WavFormatInfo& info = *result.info;
-  Require(result.message.empty());
+  Require(result.rejection == quenlow::WavRejection::kNone);
   Require(info.formatTag == 1 && info.channelCount == 2 && info.bitsPerSample == 16);
   Require(info.sampleRate == 44100 || info.sampleRate == 48000);
   Require(info.dataOffset >= 20);

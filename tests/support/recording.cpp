@@ -24,7 +24,7 @@ Recording WriteRecording(const ScratchFolder& folder, const std::string& name,
   recording.samples = samples;
   recording.path = folder.Write(name, Join({CanonicalHeader(figures), SamplesAsBytes(samples)}));
   const WavHeaderResult header = ReadWavHeader(recording.path);
-  EXPECT_TRUE(header.info.has_value()) << header.message;
+  EXPECT_TRUE(header.info.has_value()) << "rejected: " << static_cast<int>(header.rejection);
   if (header.info) recording.info = *header.info;
   recording.frames = SampleFrameCount(recording.info);
   return recording;

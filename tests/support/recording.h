@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "wav/wav_reader.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow::test {
 

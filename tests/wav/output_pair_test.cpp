@@ -24,7 +24,7 @@
 #include "platform/file_names.h"
 #include "wav/output_pair.h"
 #include "wav/unfinished_outputs.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 #include "wav/wav_writer.h"
 
 namespace quenlow {

@@ -5,7 +5,8 @@
 #include <random>
 
 #include "wav/wav_reader.h"
-#include "wav_test_files.h"
+#include "wav/recording_reader.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {
@@ -19,13 +20,24 @@ using test::HeaderFigures;
 using test::Join;
 using test::RiffFile;
 
-constexpr const char* kNotWave = " This is not a Wave file  ";
-constexpr const char* kNotPcm = "This is not a PCM format Wave file  ";
-constexpr const char* kNotStereo = "This is not a stereo file  ";
-constexpr const char* kNot16Bit = "This is not a 16-bit file  ";
-constexpr const char* kWrongRate = "This is not an Fs=44.1 or 48kHz file  ";
-constexpr const char* kCutShort = "This Wave file is damaged or cut short  ";
-constexpr const char* kIncomplete = "This Wave file lacks its fmt or data chunk  ";
+constexpr WavRejection kNotWave = WavRejection::kNotWave;
+constexpr WavRejection kNotPcm = WavRejection::kNotPcm;
+constexpr WavRejection kNotStereo = WavRejection::kNotStereo;
+constexpr WavRejection kNot16Bit = WavRejection::kNot16Bit;
+constexpr WavRejection kWrongRate = WavRejection::kWrongRate;
+constexpr WavRejection kCutShort = WavRejection::kCutShort;
+constexpr WavRejection kIncomplete = WavRejection::kIncomplete;
+
+// The frames a pass of the job reads, through the job's own reader; nothing
+// when the reader refuses the file.
+std::optional<std::vector<std::int16_t>> ReadFrames(const std::string& path, const WavFormatInfo& info,
+                                                    std::int64_t frames) {
+  RecordingReader reader(path, info, frames);
+  if (!reader.Ok()) return std::nullopt;
+  std::vector<std::int16_t> values(2 * static_cast<std::size_t>(std::max<std::int64_t>(frames, 0)));
+  if (!reader.Read(0, frames, values.data())) return std::nullopt;
+  return values;
+}
 
 WavHeaderResult Parse(const Bytes& bytes) { return ParseWavHeader(bytes.data(), bytes.size(), bytes.size()); }
 
@@ -58,8 +70,8 @@ TEST(WavReader, AcceptsTheCanonicalTenSecondFileAtBothRates) {
     figures.sampleRate = rate;
     const Bytes header = CanonicalHeader(figures);
     const WavHeaderResult result = ParseWavHeader(header.data(), header.size(), 44 + 1764000);
-    ASSERT_TRUE(result.info) << result.message;
-    EXPECT_EQ(result.message, "");
+    ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
+    EXPECT_EQ(result.rejection, WavRejection::kNone);
     EXPECT_EQ(result.info->channelCount, 2);
     EXPECT_EQ(result.info->sampleRate, rate);
     EXPECT_EQ(result.info->byteRate, rate * 4);
@@ -73,7 +85,7 @@ TEST(WavReader, AcceptsTheCanonicalTenSecondFileAtBothRates) {
 struct RejectionCase {
   const char* what;
   HeaderFigures figures;
-  const char* message;
+  WavRejection rejection;
 };
 
 TEST(WavReader, RejectsEachUnsuitableHeaderWithTheFirstFailedChecksMessage) {
@@ -91,7 +103,7 @@ TEST(WavReader, RejectsEachUnsuitableHeaderWithTheFirstFailedChecksMessage) {
   for (const RejectionCase& c : cases) {
     const WavHeaderResult result = Parse(CanonicalHeader(c.figures));
     EXPECT_FALSE(result.info) << c.what;
-    EXPECT_EQ(result.message, c.message) << c.what;
+    EXPECT_EQ(result.rejection, c.rejection) << c.what;
   }
 }
 
@@ -101,19 +113,19 @@ TEST(WavReader, RejectsAFormTypeThatIsNotUpperCaseWave) {
   header[9] = 'a';
   header[10] = 'v';
   header[11] = 'e';
-  EXPECT_EQ(Parse(header).message, kNotWave);
+  EXPECT_EQ(Parse(header).rejection, kNotWave);
   header = CanonicalHeader({});
   header[11] = 'F';
-  EXPECT_EQ(Parse(header).message, kNotWave);
+  EXPECT_EQ(Parse(header).rejection, kNotWave);
 }
 
 TEST(WavReader, RejectsFilesTooShortToHoldTheFormType) {
   const Bytes header = CanonicalHeader({});
   for (std::size_t length : {0, 5, 11}) {
     const Bytes start(header.begin(), header.begin() + static_cast<long>(length));
-    EXPECT_EQ(Parse(start).message, kNotWave) << length;
+    EXPECT_EQ(Parse(start).rejection, kNotWave) << length;
   }
-  EXPECT_EQ(ParseWavHeader(nullptr, 0, 0).message, kNotWave);
+  EXPECT_EQ(ParseWavHeader(nullptr, 0, 0).rejection, kNotWave);
 }
 
 TEST(WavReader, AcceptsAnyFourBytesInPlaceOfRiff) {
@@ -129,7 +141,7 @@ TEST(WavReader, CountsAChannelFieldOf258AsStereo) {
   HeaderFigures figures;
   figures.channelField = 258;
   const WavHeaderResult result = Parse(CanonicalHeader(figures));
-  ASSERT_TRUE(result.info) << result.message;
+  ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
   EXPECT_EQ(result.info->channelCount, 2);
 }
 
@@ -189,7 +201,7 @@ TEST(WavReader, RefusesAWaveFileCutShortInsideItsHeader) {
       ASSERT_TRUE(result.info) << length;
       EXPECT_EQ(SampleFrameCount(*result.info), 0) << length;
     } else {
-      EXPECT_EQ(result.message, length == 12 || length == 36 ? kIncomplete : kCutShort) << length;
+      EXPECT_EQ(result.rejection, length == 12 || length == 36 ? kIncomplete : kCutShort) << length;
     }
   }
 }
@@ -201,10 +213,10 @@ TEST(WavReader, FindsTheDataPastAListChunkAndAnOddSizedChunkWithItsPadByte) {
   test::ScratchFolder folder;
   const std::string path = folder.Write("listed.wav", file);
   const WavHeaderResult result = ReadWavHeader(path);
-  ASSERT_TRUE(result.info) << result.message;
+  ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
   EXPECT_EQ(result.info->dataOffset, 12u + 24 + 36 + 14 + 8);
   EXPECT_EQ(SampleFrameCount(*result.info), 3);
-  EXPECT_EQ(ReadSampleBlock(path, *result.info, 3), ExpectedSamples(3));
+  EXPECT_EQ(ReadFrames(path, *result.info, 3), ExpectedSamples(3));
 }
 
 TEST(WavReader, TakesTheFiguresOfAnEighteenByteFormatChunk) {
@@ -214,10 +226,10 @@ TEST(WavReader, TakesTheFiguresOfAnEighteenByteFormatChunk) {
   test::ScratchFolder folder;
   const std::string path = folder.Write("ext.wav", file);
   const WavHeaderResult result = ReadWavHeader(path);
-  ASSERT_TRUE(result.info) << result.message;
+  ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
   EXPECT_EQ(result.info->sampleRate, 48000);
   EXPECT_EQ(result.info->dataOffset, 46u);
-  EXPECT_EQ(ReadSampleBlock(path, *result.info, SampleFrameCount(*result.info)), ExpectedSamples(2));
+  EXPECT_EQ(ReadFrames(path, *result.info, SampleFrameCount(*result.info)), ExpectedSamples(2));
 }
 
 TEST(WavReader, SkipsALargeChunkAheadOfTheAudio) {
@@ -226,8 +238,8 @@ TEST(WavReader, SkipsALargeChunkAheadOfTheAudio) {
   test::ScratchFolder folder;
   const std::string path = folder.Write("picture.wav", file);
   const WavHeaderResult result = ReadWavHeader(path);
-  ASSERT_TRUE(result.info) << result.message;
-  EXPECT_EQ(ReadSampleBlock(path, *result.info, SampleFrameCount(*result.info)), ExpectedSamples(4));
+  ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
+  EXPECT_EQ(ReadFrames(path, *result.info, SampleFrameCount(*result.info)), ExpectedSamples(4));
 }
 
 // Chunks that do not lead to the audio are read at the fixed places only in
@@ -248,10 +260,10 @@ TEST(WavReader, FallsBackToTheFixedPlacesOnlyForTheCanonicalLayout) {
   const struct {
     const char* what;
     Bytes file;
-    const char* message;  // empty: accepted, 2 frames at offset 44
+    WavRejection rejection;  // kNone: accepted, 2 frames at offset 44
   } cases[] = {
-      {"format chunk claiming 14 bytes", shortFormat, ""},
-      {"format chunk claiming 18 bytes", longFormat, ""},
+      {"format chunk claiming 14 bytes", shortFormat, WavRejection::kNone},
+      {"format chunk claiming 18 bytes", longFormat, WavRejection::kNone},
       {"data where the format belongs", dataFirst, kIncomplete},
       {"a chunk running past the end", overrun, kCutShort},
       {"a chunk of 4 GiB before anything", Join({RiffFile({ChunkHeader("JUNK", 0xFFFFFFF0u)}), Bytes(32, 0)}), kCutShort},
@@ -261,7 +273,7 @@ TEST(WavReader, FallsBackToTheFixedPlacesOnlyForTheCanonicalLayout) {
   };
   for (const auto& c : cases) {
     const WavHeaderResult result = Parse(c.file);
-    EXPECT_EQ(result.message, c.message) << c.what;
+    EXPECT_EQ(result.rejection, c.rejection) << c.what;
     if (!result.info) continue;
     EXPECT_EQ(result.info->dataOffset, 44u) << c.what;
     EXPECT_EQ(SampleFrameCount(*result.info), 2) << c.what;
@@ -272,8 +284,8 @@ TEST(WavReader, EndsTheChunkWalkOnAnyHostileSizes) {
   for (std::uint32_t size : {0u, 1u, 0x7FFFFFFFu, 0xFFFFFFF7u, 0xFFFFFFFEu, 0xFFFFFFFFu}) {
     std::vector<Bytes> chunks(2000, ChunkHeader("JUNK", size));
     const Bytes file = RiffFile(chunks);
-    const std::string message = ParseWavHeader(file.data(), file.size(), 0xFFFFFFFFFFFFFFFFull).message;
-    EXPECT_TRUE(message == kCutShort || message == kIncomplete) << size << ": " << message;
+    const WavRejection message = ParseWavHeader(file.data(), file.size(), 0xFFFFFFFFFFFFFFFFull).rejection;
+    EXPECT_TRUE(message == kCutShort || message == kIncomplete) << size << ": " << static_cast<int>(message);
   }
 }
 
@@ -328,13 +340,13 @@ TEST(WavReader, ReadsTheAudioOfEveryLayoutThatOtherReadersRead) {
   for (const auto& c : cases) {
     const std::string path = folder.Write("layout.wav", c.file);
     const WavHeaderResult result = ReadWavHeader(path);
-    ASSERT_TRUE(result.info) << c.what << ": " << result.message;
+    ASSERT_TRUE(result.info) << c.what << ": " << static_cast<int>(result.rejection);
     EXPECT_EQ(result.info->formatTag, 1) << c.what;
     const std::int64_t frames = SampleFrameCount(*result.info);
     EXPECT_EQ(frames, c.frames) << c.what;
-    EXPECT_EQ(ReadSampleBlock(path, *result.info, frames), ExpectedSamples(c.frames)) << c.what;
+    EXPECT_EQ(ReadFrames(path, *result.info, frames), ExpectedSamples(c.frames)) << c.what;
   }
-  EXPECT_EQ(Parse(RiffFile({Chunk("fmt ", ExtensiblePayload(kFloatGuid)), Chunk("data", SampleBytes(1))})).message, kNotPcm);
+  EXPECT_EQ(Parse(RiffFile({Chunk("fmt ", ExtensiblePayload(kFloatGuid)), Chunk("data", SampleBytes(1))})).rejection, kNotPcm);
 }
 
 // Headers whose audio cannot be told from what follows it: read anyway, the
@@ -375,10 +387,10 @@ TEST(WavReader, RefusesAsDamagedRf64WithoutItsSizesAndExtensibleHeadersThatDoNot
       {"extensible, 12 valid bits of 16", RiffFile({Chunk("fmt ", twelveValidBits), Chunk("data", SampleBytes(4))})},
       {"extensible, 24 valid bits of 16", RiffFile({Chunk("fmt ", twentyFourValidBits), Chunk("data", SampleBytes(4))})},
   };
-  for (const auto& c : cases) EXPECT_EQ(Parse(c.file).message, kCutShort) << c.what;
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.file).rejection, kCutShort) << c.what;
   // What is not damaged keeps its own message: a plain header tagged 65534
   // (no extension) is not PCM.
-  EXPECT_EQ(Parse(Join({CanonicalHeader({65534, 2, 44100, 16, 0}), SampleBytes(1)})).message, kNotPcm);
+  EXPECT_EQ(Parse(Join({CanonicalHeader({65534, 2, 44100, 16, 0}), SampleBytes(1)})).rejection, kNotPcm);
 }
 
 // Only the exact PCM sub-format is PCM: one byte changed anywhere in it
@@ -389,7 +401,7 @@ TEST(WavReader, RefusesAnExtensibleHeaderWhoseSubFormatDiffersFromPcmInAnyByte) 
     std::copy(std::begin(kPcmGuid), std::end(kPcmGuid), subFormat);
     subFormat[at] ^= 0x40;
     const Bytes file = RiffFile({Chunk("fmt ", ExtensiblePayload(subFormat)), Chunk("data", SampleBytes(1))});
-    EXPECT_EQ(Parse(file).message, kNotPcm) << "byte " << at;
+    EXPECT_EQ(Parse(file).rejection, kNotPcm) << "byte " << at;
   }
 }
 
@@ -407,7 +419,7 @@ TEST(WavReader, SurvivesRandomBytesAroundRealChunkNames) {
     if (result.info) {
       EXPECT_GE(SampleFrameCount(*result.info), 0);
     } else {
-      EXPECT_FALSE(result.message.empty());
+      EXPECT_NE(result.rejection, WavRejection::kNone);
     }
   }
 }
@@ -417,7 +429,7 @@ TEST(WavReader, CountsTheWholeFramesOfAnOpenEndedDataChunk) {
   figures.dataSize = 0xFFFFFFFFu;
   Bytes file = Join({CanonicalHeader(figures), SampleBytes(2), Bytes{9, 9}});
   const WavHeaderResult result = Parse(file);
-  ASSERT_TRUE(result.info) << result.message;
+  ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
   EXPECT_EQ(SampleFrameCount(*result.info), 2);
   figures.dataSize = 0x80000000u;
   const Bytes header = CanonicalHeader(figures);
@@ -436,23 +448,23 @@ TEST(WavReader, ReadsSamplesLittleEndianAndIgnoresWhatFollowsTheData) {
   const std::string path =
       folder.Write("le.wav", Join({CanonicalHeader(figures), Bytes{0x01, 0x80, 0xFF, 0x7F}, Chunk("LIST", Bytes(8, 1))}));
   const WavHeaderResult result = ReadWavHeader(path);
-  ASSERT_TRUE(result.info) << result.message;
-  EXPECT_EQ(ReadSampleBlock(path, *result.info, 1), (std::vector<std::int16_t>{-32767, 32767}));
+  ASSERT_TRUE(result.info) << static_cast<int>(result.rejection);
+  EXPECT_EQ(ReadFrames(path, *result.info, 1), (std::vector<std::int16_t>{-32767, 32767}));
 }
 
 TEST(WavReader, GivesTheWaveMessageForWhatCannotBeOpenedOrIsNoFile) {
   test::ScratchFolder folder;
-  EXPECT_EQ(ReadWavHeader(folder.Path("missing.wav")).message, kNotWave);
-  EXPECT_EQ(ReadWavHeader(folder.path()).message, kNotWave);
-  EXPECT_EQ(ReadWavHeader(folder.Write("empty.wav", {})).message, kNotWave);
+  EXPECT_EQ(ReadWavHeader(folder.Path("missing.wav")).rejection, kNotWave);
+  EXPECT_EQ(ReadWavHeader(folder.path()).rejection, kNotWave);
+  EXPECT_EQ(ReadWavHeader(folder.Write("empty.wav", {})).rejection, kNotWave);
 }
 
-TEST(WavReader, GivesAnEmptyBlockForNoFramesAndNothingForImpossibleCounts) {
+TEST(WavReader, GivesNoFramesForACountOfNoneAndRefusesImpossibleCounts) {
   test::ScratchFolder folder;
   const std::string path = folder.Write("a.wav", CanonicalHeader({}));
   const WavFormatInfo info = *Parse(CanonicalHeader({})).info;
-  EXPECT_EQ(ReadSampleBlock(path, info, 0), std::vector<std::int16_t>{});
-  EXPECT_FALSE(ReadSampleBlock(path, info, std::int64_t{1} << 62));
+  EXPECT_EQ(ReadFrames(path, info, 0), std::vector<std::int16_t>{});
+  EXPECT_FALSE(ReadFrames(path, info, std::int64_t{1} << 62));
 }
 
 }  // namespace
@@ -463,12 +475,14 @@ namespace {
 
 // The input was checked moments before the job reads it; if it has gone
 // since, its samples are not silence and the job must hear about it.
-TEST(WavReader, ReportsASampleBlockWhoseFileHasGone) {
+TEST(WavReader, ReportsARecordingWhoseFileHasGone) {
   test::ScratchFolder folder;
   const WavFormatInfo info;
-  std::string failure;
-  EXPECT_FALSE(ReadSampleBlock(folder.Path("gone.wav"), info, 5, &failure));
-  EXPECT_NE(failure.find("gone.wav cannot be read: No such file or directory"), std::string::npos) << failure;
+  RecordingReader reader(folder.Path("gone.wav"), info, 5);
+  EXPECT_FALSE(reader.Ok());
+  EXPECT_EQ(reader.Failure().problem, SourceProblem::kCannotOpen);
+  EXPECT_EQ(reader.Failure().name, folder.Path("gone.wav"));
+  EXPECT_EQ(platform::ErrorText(reader.Failure().error), "No such file or directory");
 }
 
 }  // namespace

@@ -10,11 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "wav/output_pair.h"
 #include "wav/output_wav_header.h"
 #include "wav/recording_tags.h"
 #include "wav/unfinished_outputs.h"
 #include "wav/wav_writer.h"
-#include "wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {
@@ -35,6 +36,23 @@ Bytes PackedBlock(std::int64_t frames) {
     }
   }
   return bytes;
+}
+
+// A whole file through the streaming writer, the block handed over in
+// pieces as the job hands over its pieces; a null block hands over nothing.
+WriteResult WriteWhole(const std::string& fileName, int channelCount, std::int32_t inputSampleRate,
+                       std::int64_t frameCount, const std::uint8_t* block) {
+  OutputWavWriter writer(fileName, channelCount, std::int64_t{inputSampleRate} * 4, frameCount);
+  constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 20;
+  for (std::uint64_t done = 0; block != nullptr && done < writer.DataSize(); done += kPieceBytes) {
+    writer.Append(block + done, static_cast<std::size_t>(std::min(kPieceBytes, writer.DataSize() - done)));
+  }
+  return writer.Finish();
+}
+
+// What the writer reports as a system's failure, in the system's words.
+std::string SystemReason(const WriteResult& result) {
+  return result.failure == WriteFailure::kSystem ? platform::ErrorText(result.error) : "not a system error";
 }
 
 std::uint32_t U32At(const Bytes& bytes, std::size_t offset) {
@@ -80,7 +98,7 @@ TEST(WavWriter, WritesTheCanonicalHeaderByteForByte) {
   ScratchFolder folder;
   const std::string path = folder.Path("out.wav");
   const Bytes block = PackedBlock(4);
-  ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 4, block.data()).ok);
+  ASSERT_TRUE(WriteWhole(path, 2, 44100, 4, block.data()).ok);
   const Bytes expectedHeader = {'R', 'I', 'F', 'F', 60, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ',
                                 16, 0, 0, 0, 1, 0, 2, 0, 0x10, 0xB1, 0x02, 0, 0x60, 0x26, 0x10, 0,
                                 6, 0, 24, 0, 'd', 'a', 't', 'a', 24, 0, 0, 0};
@@ -95,7 +113,7 @@ TEST(WavWriter, GivesFourTimesTheRateAndItsByteRateAt48kHz) {
   ScratchFolder folder;
   const std::string path = folder.Path("out.wav");
   const Bytes block = PackedBlock(214);
-  ASSERT_TRUE(WriteOutputWav(path, 2, 48000, 214, block.data()).ok);
+  ASSERT_TRUE(WriteWhole(path, 2, 48000, 214, block.data()).ok);
   const Bytes file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 44u + 1284);
   EXPECT_EQ(U32At(file, 24), 192000u);
@@ -108,7 +126,7 @@ TEST(WavWriter, GivesFourTimesTheRateAndItsByteRateAt48kHz) {
 TEST(WavWriter, WritesAHeaderAloneForNoFrames) {
   ScratchFolder folder;
   const std::string path = folder.Path("empty.wav");
-  ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 0, nullptr).ok);
+  ASSERT_TRUE(WriteWhole(path, 2, 44100, 0, nullptr).ok);
   const Bytes file = ReadWholeFile(path);
   ASSERT_EQ(file.size(), 44u);
   EXPECT_EQ(U32At(file, 4), 36u);
@@ -141,7 +159,7 @@ TEST(WavWriter, ReplacesALongerFileAndLeavesNoTemporaryFile) {
   ScratchFolder folder;
   const std::string path = folder.Write("take1 QLW unfiltered.wav", Bytes(100000, 0xAB));
   const Bytes block = PackedBlock(10);
-  ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 10, block.data()).ok);
+  ASSERT_TRUE(WriteWhole(path, 2, 44100, 10, block.data()).ok);
   EXPECT_EQ(std::filesystem::file_size(path), 44u + 60);
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"take1 QLW unfiltered.wav"});
 }
@@ -150,7 +168,7 @@ TEST(WavWriter, WritesTheSameFileFromManyPiecesAsFromOne) {
   ScratchFolder folder;
   const std::int64_t frames = 300000;  // past the write buffer
   const Bytes block = PackedBlock(frames);
-  ASSERT_TRUE(WriteOutputWav(folder.Path("whole.wav"), 2, 44100, frames, block.data()).ok);
+  ASSERT_TRUE(WriteWhole(folder.Path("whole.wav"), 2, 44100, frames, block.data()).ok);
   OutputWavWriter writer(folder.Path("pieces.wav"), 2, 176400, frames);
   EXPECT_EQ(writer.DataSize(), block.size());
   for (std::size_t at = 0, piece = 1; at < block.size(); at += piece, piece = piece * 3 % 70001 + 1) {
@@ -164,7 +182,7 @@ TEST(WavWriter, WritesTheSameFileFromManyPiecesAsFromOne) {
 TEST(WavWriter, GivesTheFileTheModeOfANewlyCreatedFile) {
   ScratchFolder folder;
   const mode_t previous = umask(027);
-  const bool ok = WriteOutputWav(folder.Path("m.wav"), 2, 44100, 0, nullptr).ok;
+  const bool ok = WriteWhole(folder.Path("m.wav"), 2, 44100, 0, nullptr).ok;
   umask(previous);
   ASSERT_TRUE(ok);
   struct stat status {};
@@ -257,9 +275,10 @@ TEST(WavWriter, ReportsAFolderThatCannotHoldTheFileAndLeavesNothing) {
       {subfolder.string(), "Is a directory"},
   };
   for (const auto& [path, reason] : cases) {
-    const WriteResult result = WriteOutputWav(path, 2, 44100, 0, nullptr);
+    const WriteResult result = WriteWhole(path, 2, 44100, 0, nullptr);
     EXPECT_FALSE(result.ok) << path;
-    EXPECT_EQ(result.reason, "Could not write " + path + ": " + reason);
+    EXPECT_EQ(result.name, path);
+    EXPECT_EQ(SystemReason(result), reason) << path;
   }
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"plain", "sub"}));
   EXPECT_TRUE(std::filesystem::is_empty(subfolder));
@@ -271,9 +290,9 @@ TEST(WavWriter, ReportsAReadOnlyFolder) {
   if (geteuid() == 0) GTEST_SKIP() << "running as root";
   ScratchFolder folder;
   std::filesystem::permissions(folder.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-  const WriteResult result = WriteOutputWav(folder.Path("out.wav"), 2, 44100, 0, nullptr);
+  const WriteResult result = WriteWhole(folder.Path("out.wav"), 2, 44100, 0, nullptr);
   EXPECT_FALSE(result.ok);
-  EXPECT_EQ(result.reason, "Could not write " + folder.Path("out.wav") + ": Permission denied");
+  EXPECT_EQ(SystemReason(result), "Permission denied");
 }
 
 TEST(WavWriter, KeepsTheOldFileWhenAFileSizeLimitStopsTheWriteMidway) {
@@ -289,8 +308,8 @@ TEST(WavWriter, KeepsTheOldFileWhenAFileSizeLimitStopsTheWriteMidway) {
       signal(SIGXFSZ, SIG_IGN);
       const rlimit limit{100000, 100000};
       setrlimit(RLIMIT_FSIZE, &limit);
-      const WriteResult result = WriteOutputWav(path, 2, 44100, frames, block.data());
-      _exit(result.ok ? 1 : result.reason == "Could not write " + path + ": File too large" ? 0 : 2);
+      const WriteResult result = WriteWhole(path, 2, 44100, frames, block.data());
+      _exit(result.ok ? 1 : result.name == path && SystemReason(result) == "File too large" ? 0 : 2);
     }
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -310,8 +329,10 @@ TEST(WavWriter, RefusesToCommitAFileWithTheWrongNumberOfSampleBytes) {
     tooFew.Append(block.data(), block.size() - 1);
     const WriteResult result = tooFew.Finish();
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.reason, "Could not write " + path + ": only 17 of 18 sample bytes were given");
-    EXPECT_EQ(tooFew.Finish().reason, result.reason);
+    EXPECT_EQ(result.failure, WriteFailure::kTooFewBytes);
+    EXPECT_EQ(result.given, 17u);
+    EXPECT_EQ(result.expected, 18u);
+    EXPECT_EQ(tooFew.Finish().failure, result.failure);
   }
   {
     OutputWavWriter tooMany(path, 2, 176400, 2);
@@ -320,11 +341,11 @@ TEST(WavWriter, RefusesToCommitAFileWithTheWrongNumberOfSampleBytes) {
     EXPECT_FALSE(tooMany.Ok());
     const WriteResult result = tooMany.Finish();
     EXPECT_FALSE(result.ok);
-    EXPECT_EQ(result.reason, "Could not write " + path + ": more sample bytes were given than the header announces");
+    EXPECT_EQ(result.failure, WriteFailure::kTooManyBytes);
   }
-  EXPECT_FALSE(WriteOutputWav(path, 0, 44100, 1, block.data()).ok);
-  EXPECT_FALSE(WriteOutputWav(path, 2, 44100, -1, block.data()).ok);
-  EXPECT_FALSE(WriteOutputWav(path, 2, 44100, 1, nullptr).ok);
+  EXPECT_EQ(WriteWhole(path, 0, 44100, 1, block.data()).failure, WriteFailure::kFormatTooLarge);
+  EXPECT_EQ(WriteWhole(path, 2, 44100, -1, block.data()).failure, WriteFailure::kFormatTooLarge);
+  EXPECT_EQ(WriteWhole(path, 2, 44100, 1, nullptr).failure, WriteFailure::kTooFewBytes);
   EXPECT_EQ(ReadWholeFile(path), Bytes{7});
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
 }
@@ -372,7 +393,7 @@ TEST(WavWriter, AReplacedFileKeepsItsPermissionBitsAndOnlyTheNewFileRemains) {
       ScratchFolder folder;
       const std::string path = folder.Write("out.wav", Bytes(100, 1));
       ASSERT_EQ(chmod(path.c_str(), old), 0);
-      ASSERT_TRUE(WriteOutputWav(path, 2, 44100, 5, block.data()).ok);
+      ASSERT_TRUE(WriteWhole(path, 2, 44100, 5, block.data()).ok);
       struct stat status {};
       ASSERT_EQ(stat(path.c_str(), &status), 0);
       EXPECT_EQ(status.st_mode & 07777, old);
@@ -380,7 +401,7 @@ TEST(WavWriter, AReplacedFileKeepsItsPermissionBitsAndOnlyTheNewFileRemains) {
       EXPECT_EQ(folder.Entries(), std::vector<std::string>{"out.wav"});
     }
     ScratchFolder folder;
-    ASSERT_TRUE(WriteOutputWav(folder.Path("new.wav"), 2, 44100, 5, block.data()).ok);
+    ASSERT_TRUE(WriteWhole(folder.Path("new.wav"), 2, 44100, 5, block.data()).ok);
     struct stat status {};
     ASSERT_EQ(stat(folder.Path("new.wav").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0644u) << kind.what;
@@ -392,11 +413,13 @@ TEST(WavWriter, NamesWhatStopsAnOutputFromBeingReplaced) {
   ScratchFolder folder;
   folder.Write("plain.wav", Bytes{1});
   std::filesystem::create_directory(folder.Path("folder.wav"));
-  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("absent.wav")), "");
-  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("plain.wav")), "");
-  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("folder.wav")), folder.Path("folder.wav") + " is a folder");
-  EXPECT_EQ(ReplaceableOutputProblem(folder.Path("plain.wav/x.wav")),
-            "Could not write " + folder.Path("plain.wav/x.wav") + ": Not a directory");
+  auto reason = [&](const std::string& name) { return CheckOutputsReplaceable({folder.Path(name)}, std::nullopt); };
+  EXPECT_EQ(reason("absent.wav").reason, OutputRefusalReason::None);
+  EXPECT_EQ(reason("plain.wav").reason, OutputRefusalReason::None);
+  EXPECT_EQ(reason("folder.wav").reason, OutputRefusalReason::IsFolder);
+  const OutputRefusal throughAFile = reason("plain.wav/x.wav");
+  EXPECT_NE(throughAFile.reason, OutputRefusalReason::None);
+  EXPECT_EQ(throughAFile.name, folder.Path("plain.wav/x.wav"));
 }
 
 }  // namespace

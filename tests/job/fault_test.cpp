@@ -25,10 +25,12 @@
 #include <thread>
 #include <vector>
 
-#include "app/interruption.h"
-#include "app/job.h"
+#include "job/interruption.h"
+#include "app/dialogue_messages.h"
+#include "job/job.h"
 #include "dsp/filter_taps.h"
 #include "dsp/signal_chain.h"
+#include "support/first_difference.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
 #include "platform/file_names.h"
@@ -37,7 +39,7 @@
 #include "wav/unfinished_outputs.h"
 #include "wav/wav_reader.h"
 #include "wav/wav_writer.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QUENLOW_ADDRESS_SANITIZER 1
@@ -134,7 +136,7 @@ ChildRun RunJobInChild(const Recording& recording, const std::string& filterFile
   return RunInChild(prepare, [&](std::string& report) {
     JobOptions options;
     options.filterFile = filterFile;
-    options.tell = [&report](const std::string& message) { report.append(message).append("\n"); };
+    options.tell = [&report](const JobNote& note) { report.append(DialogueText(note)).append("\n"); };
     return ProcessRecording(recording.path, recording.info, recording.frames, options);
   });
 }
@@ -314,7 +316,7 @@ TEST(JobFaults, AnInputDeletedAfterItsCheckIsReportedAndNoOutputReplaced) {
   std::vector<std::string> messages;
   JobOptions options;
   options.filterFile = kSuppliedFilter;
-  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { messages.push_back(DialogueText(note)); };
   EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   EXPECT_TRUE(Mentions(messages, "gone.wav"));
   EXPECT_EQ(test::ReadWholeFile(folder.Path("gone QLW unfiltered.wav")), kOldContent);
@@ -336,8 +338,8 @@ TEST(JobFaults, AnInputTruncatedAfterItsCheckGivesWholeFilesWithSilenceForTheRes
   options.filterFile = kSuppliedFilter;
   ASSERT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   const test::ReferenceOutputs reference = test::RunReferenceChain(expected, SuppliedTaps());
-  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("cut QLW unfiltered.wav"))) == reference.unfiltered);
-  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("cut QLW filtered.wav"))) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("cut QLW unfiltered.wav"))), reference.unfiltered), "");
+  EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("cut QLW filtered.wav"))), reference.filtered), "");
 }
 
 // The recording changes under the job, after it was opened (the message
@@ -369,9 +371,9 @@ TEST(JobFaults, AnInputChangedWhileTheJobReadsItIsReportedAndNoOutputReplaced) {
     std::vector<std::string> messages;
     JobOptions options;
     options.filterFile = folder.Path("no recfilt.dat");
-    options.tell = [&](const std::string& m) {
+    options.tell = [&](const JobNote& note) {
       if (messages.empty()) c.change(recording.path);
-      messages.push_back(m);
+      messages.push_back(DialogueText(note));
     };
     EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, options));
     ASSERT_EQ(messages.size(), 2u);
@@ -418,17 +420,17 @@ TEST(JobFaults, AHeaderPromisingMoreThanTheFileHoldsGivesTheFramesHeld) {
   const std::vector<std::int16_t> samples = Ramp(1013);
   const std::string path = folder.Write("huge.wav", test::Join({test::CanonicalHeader(figures), test::SamplesAsBytes(samples)}));
   const WavHeaderResult header = ReadWavHeader(path);
-  ASSERT_TRUE(header.info.has_value()) << header.message;
+  ASSERT_TRUE(header.info.has_value());
   const std::int64_t frames = SampleFrameCount(*header.info);
   EXPECT_EQ(frames, 1013);
   std::vector<std::string> messages;
   JobOptions options;
   options.filterFile = kSuppliedFilter;
-  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { messages.push_back(DialogueText(note)); };
   ASSERT_TRUE(ProcessRecording(path, *header.info, frames, options));
   EXPECT_TRUE(messages.empty());
   const test::ReferenceOutputs reference = test::RunReferenceChain(samples, SuppliedTaps());
-  EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("huge QLW filtered.wav"))) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("huge QLW filtered.wav"))), reference.filtered), "");
 
   test::ScratchFolder other;
   const std::string copy = other.Write("huge.wav", test::ReadWholeFile(path));
@@ -484,7 +486,7 @@ FilterFault RunWithFilter(const test::ScratchFolder& folder, const Recording& re
   FilterFault fault;
   JobOptions options;
   options.filterFile = filter;
-  options.tell = [&](const std::string& m) { fault.messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { fault.messages.push_back(DialogueText(note)); };
   fault.result = ProcessRecording(recording.path, recording.info, recording.frames, options);
   // The filtered file is then made of dither alone: every value within one
   // step of zero.
@@ -564,7 +566,7 @@ TEST(JobFaults, ACoefficientFileOfManyMegabytesOfOneFieldIsReadInConstantMemory)
   JobOptions options;
   options.filterFile = filter;
   std::vector<std::string> messages;
-  options.tell = [&](const std::string& m) { messages.push_back(m); };
+  options.tell = [&](const JobNote& note) { messages.push_back(DialogueText(note)); };
   EXPECT_TRUE(ProcessRecording(recording.path, recording.info, recording.frames, options));
   EXPECT_EQ(messages, std::vector<std::string>{" " + filter + " holds only 2 of 215 numbers: the rest are taken as 0  "});
 }
@@ -585,7 +587,7 @@ TEST(JobFaults, AnInterruptionAtAnyMomentLeavesNoTemporaryFile) {
       // Every other round with named temporary files, as on file systems
       // without unnamed ones: those the clean-up has to remove.
       AllowUnnamedOutputs(round % 2 == 0);
-      if (!WatchForInterruption()) _exit(3);
+      if (!LeaveNoOutputOnInterruption()) _exit(3);
       ssize_t ignored = write(ready[1], "r", 1);
       (void)ignored;
       for (int i = 0;; ++i) {

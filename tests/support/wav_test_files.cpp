@@ -1,4 +1,4 @@
-#include "wav_test_files.h"
+#include "support/wav_test_files.h"
 
 #include <stdlib.h>
 

@@ -1,4 +1,4 @@
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -45,7 +45,7 @@ PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const Produ
   // pass: the failure is thrown again on this thread, after the producer
   // has stopped. So does a piece that cannot be produced.
   std::exception_ptr failure;
-  bool stopped = false;
+  bool inputFailed = false;
   // A file that cannot be written ends its pass too: nothing more is made
   // for it.
   bool writeFailed = false;
@@ -65,7 +65,7 @@ PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const Produ
       }
       {
         std::lock_guard<std::mutex> lock(mutex);
-        if (!made) stopped = true;
+        if (!made) inputFailed = true;
         if (made && !failure) produced = piece + 1;
       }
       changed.notify_all();
@@ -82,10 +82,10 @@ PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const Produ
   for (std::int64_t piece = 0; piece < pieces; ++piece) {
     if (producer) {
       std::unique_lock<std::mutex> lock(mutex);
-      changed.wait(lock, [&] { return produced > piece || failure || stopped; });
-      if (failure || stopped) break;
+      changed.wait(lock, [&] { return produced > piece || failure || inputFailed; });
+      if (failure || inputFailed) break;
     } else if (!produce(piece * kPieceFrames, frameCount(piece), slot(piece))) {
-      stopped = true;
+      inputFailed = true;
       break;
     }
     writer.Append(slot(piece), static_cast<std::size_t>(frameCount(piece)) * kPackedFrameBytes);
@@ -100,7 +100,7 @@ PassOutcome StreamPass(OutputWavWriter& writer, std::int64_t frames, const Produ
   }
   if (producer) producer->join();
   if (failure) std::rethrow_exception(failure);
-  if (stopped) return PassOutcome::kStopped;
+  if (inputFailed) return PassOutcome::kInputFailed;
   return writeFailed ? PassOutcome::kWriteFailed : PassOutcome::kStreamed;
 }
 

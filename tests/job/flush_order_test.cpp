@@ -5,10 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "app/dialogue_messages.h"
+#include "job/job.h"
 #include "support/failing_flush.h"
 #include "support/recording.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {
@@ -22,7 +23,7 @@ TEST(Job, AFailedFlushOfEitherOutputLeavesTheOldPair) {
     std::vector<std::string> told;
     JobOptions options;
     options.filterFile = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
-    options.tell = [&told](const std::string& message) { told.push_back(message); };
+    options.tell = [&told](const JobNote& note) { told.push_back(DialogueText(note)); };
 
     test::FailFlushesFrom(failing);
     EXPECT_FALSE(ProcessRecording(recording.path, recording.info, recording.frames, options)) << "flush " << failing;

@@ -1,4 +1,4 @@
-#include "app/job.h"
+#include "job/job.h"
 
 #include <atomic>
 #include <new>
@@ -9,8 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/output_refusal_text.h"
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 #include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
@@ -24,27 +23,51 @@
 namespace quenlow {
 namespace {
 
-const std::string kNotEnoughMemory = " Not enough memory for this recording  ";
-
-void Tell(const JobOptions& options, const std::string& message) {
-  if (options.tell) options.tell(message);
+void Tell(const JobOptions& options, const JobNote& note) {
+  if (options.tell) options.tell(note);
 }
 
-// The taps, or all zeros (the filtered file then holds the dither alone) with
-// the message that tells the user why.
+JobNote Note(JobNoteKind kind, std::string path = {}) {
+  JobNote note;
+  note.kind = kind;
+  note.path = std::move(path);
+  return note;
+}
+
+void Tell(const JobOptions& options, JobNoteKind kind) { Tell(options, Note(kind)); }
+
+// The taps, or all zeros (the filtered file then holds the dither alone),
+// with what the user should hear of them, if anything.
 struct ObtainedTaps {
   FilterTaps taps{};
-  std::string message;
+  std::optional<JobNote> note;
 };
 
 ObtainedTaps ObtainTaps(const JobOptions& options) {
   std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
-  if (!path) return {FilterTaps{}, " recfilt.dat not found: the filtered file will hold dither only  "};
+  if (!path) return {FilterTaps{}, Note(JobNoteKind::kNoFilterFile, kFilterFileName)};
   FilterTapsReport report;
   std::optional<FilterTaps> taps = LoadFilterTaps(*path, &report);
-  if (!taps) return {FilterTaps{}, " " + *path + " cannot be read: the filtered file will hold dither only  "};
-  return {*taps, FilterFileWarning(*path, *taps, report)};
+  if (!taps) return {FilterTaps{}, Note(JobNoteKind::kFilterUnreadable, *path)};
+  const FilterFileCheck check = CheckFilterFile(*taps, report);
+  if (check.doubt == FilterDoubt::kNone) return {*taps, std::nullopt};
+  JobNote note = Note(JobNoteKind::kFilterDoubtful, *path);
+  note.filter = check;
+  return {*taps, note};
+}
+
+JobNote InputFailed(const SampleSource& source) {
+  JobNote note = Note(JobNoteKind::kInputFailed);
+  note.input = source.Failure();
+  note.path = note.input.name;
+  return note;
+}
+
+JobNote WriteFailed(const WriteResult& result) {
+  JobNote note = Note(JobNoteKind::kWriteFailed, result.name);
+  note.write = result;
+  return note;
 }
 
 // One pass into its writer: each piece first reads the input frames it
@@ -81,7 +104,7 @@ std::optional<std::jthread> StartOrRun(Work work) {
 }
 
 // The job proper. Resources can run out anywhere in it (memory, threads):
-// ProcessRecording turns that into a message, and the writers' destructors
+// ProcessRecording turns that into a note for the user, and the writers' destructors
 // remove their temporary files on the way out.
 //
 // The two passes run at once: the unfiltered one, cheap to compute, is
@@ -99,19 +122,21 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
   if (options.makeUnfiltered) names.push_back(options.unfilteredName);
   if (options.makeFiltered) names.push_back(options.filteredName);
   if (const OutputRefusal refusal = CheckOutputsReplaceable(names, reader.Identity())) {
-    Tell(options, options.wordRefusal ? options.wordRefusal(refusal) : DialogueRefusalText(refusal));
+    JobNote note = Note(JobNoteKind::kOutputBlocked, refusal.name);
+    note.refusal = refusal;
+    Tell(options, note);
     return false;
   }
   RemoveAbandonedOutputs(names);
   if (!reader.Ok()) {
-    Tell(options, " " + reader.Failure() + "  ");
+    Tell(options, InputFailed(reader));
     return false;
   }
   // The user hears of a missing or doubtful filter before either file is
   // made.
   ObtainedTaps taps;
   if (options.makeFiltered) taps = ObtainTaps(options);
-  if (!taps.message.empty()) Tell(options, taps.message);
+  if (taps.note) Tell(options, *taps.note);
 
   const SignalInput whole{nullptr, frameCount};
   const UniformSource jobStart;
@@ -171,10 +196,14 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
   // outcome; anything else ends the job here, and the writers remove their
   // temporary files as they go.
   auto cutShort = [](PassOutcome outcome) {
-    return outcome == PassOutcome::kNoMemory || outcome == PassOutcome::kStopped;
+    return outcome == PassOutcome::kNoMemory || outcome == PassOutcome::kInputFailed;
   };
   if (cutShort(unfilteredOutcome) || cutShort(filteredOutcome)) {
-    Tell(options, reader.Ok() ? kNotEnoughMemory : " " + reader.Failure() + "  ");
+    if (reader.Ok()) {
+      Tell(options, JobNoteKind::kNotEnoughMemory);
+    } else {
+      Tell(options, InputFailed(reader));
+    }
     return false;
   }
 
@@ -182,8 +211,8 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
   // left to wait for here is the last few megabytes.
   const WriteResult unfiltered = unfilteredWriter ? unfilteredWriter->Complete() : WriteResult{};
   const WriteResult filtered = filteredWriter ? filteredWriter->Complete() : WriteResult{};
-  if (!unfiltered.ok) Tell(options, " " + unfiltered.reason + "  ");
-  if (!filtered.ok) Tell(options, " " + filtered.reason + "  ");
+  if (!unfiltered.ok) Tell(options, WriteFailed(unfiltered));
+  if (!filtered.ok) Tell(options, WriteFailed(filtered));
   // A failure leaves the old pair: the writers remove the new files.
   if (!unfiltered.ok || !filtered.ok) return false;
   // Both complete and on disk; now both names, together.
@@ -192,8 +221,9 @@ bool ProduceOutputs(SampleSource& reader, std::int32_t sampleRate, std::int64_t 
     if (*writer) made.push_back(&**writer);
   }
   if (const PairPlacement placed = PutOutputsInPlace(made); !placed.ok) {
-    Tell(options, " Could not write " + placed.failedName + ": " + platform::ErrorText(placed.error) +
-                      ": nothing was replaced  ");
+    JobNote note = Note(JobNoteKind::kOutputsNotPlaced, placed.failedName);
+    note.write = WriteResult{false, WriteFailure::kSystem, placed.failedName, placed.error, 0, 0};
+    Tell(options, note);
     return false;
   }
   return true;
@@ -212,7 +242,7 @@ bool ProcessRecording(const std::string& inputFileName, const WavFormatInfo& inf
   } catch (const std::bad_alloc&) {
   } catch (const std::system_error&) {
   }
-  Tell(options, kNotEnoughMemory);
+  Tell(options, JobNoteKind::kNotEnoughMemory);
   return false;
 }
 
@@ -227,7 +257,7 @@ bool ProcessRecording(const std::string& inputFileName, HeldFile checkedFile, co
   } catch (const std::bad_alloc&) {
   } catch (const std::system_error&) {
   }
-  Tell(options, kNotEnoughMemory);
+  Tell(options, JobNoteKind::kNotEnoughMemory);
   return false;
 }
 
@@ -238,7 +268,7 @@ bool ProcessRecording(SampleSource& source, std::int32_t sampleRate, std::int64_
   } catch (const std::bad_alloc&) {
   } catch (const std::system_error&) {
   }
-  Tell(options, kNotEnoughMemory);
+  Tell(options, JobNoteKind::kNotEnoughMemory);
   return false;
 }
 

@@ -7,17 +7,18 @@
 #include <functional>
 #include <string>
 
+#include "job/job_note.h"
 #include "wav/checked_recording.h"
-#include "wav/output_pair.h"
 #include "wav/sample_source.h"
 #include "wav/wav_reader.h"
 
 namespace quenlow {
 
 struct JobOptions {
-  // Called with a message for the user, before the job goes on (a failed
-  // write, a missing coefficient file). The job waits for it to return.
-  std::function<void(const std::string&)> tell;
+  // Called with what the user should hear of, before the job goes on (a
+  // failed write, a missing coefficient file). The job waits for it to
+  // return.
+  std::function<void(const JobNote&)> tell;
   // Where recfilt.dat is; empty: look for it in the usual places.
   std::string filterFile;
   // Called on the job's thread as the outputs are written: the frames written
@@ -30,9 +31,6 @@ struct JobOptions {
   // Which outputs are made.
   bool makeUnfiltered = true;
   bool makeFiltered = true;
-  // Words an output refused before any work, for `tell`; empty: the
-  // dialogue's words.
-  std::function<std::string(const OutputRefusal&)> wordRefusal{};
 };
 
 // Runs the job; returns true when the outputs were written.

@@ -1,4 +1,5 @@
-#include "app/job.h"
+#include "job/job.h"
+#include "app/dialogue_messages.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -14,16 +15,17 @@
 #include <string>
 #include <vector>
 
-#include "app/pass_stream.h"
+#include "job/pass_stream.h"
 #include "dsp/filter_taps.h"
 #include "dsp/filtered_pass.h"
 #include "dsp/signal_chain.h"
 #include "dsp/unfiltered_pass.h"
+#include "support/first_difference.h"
 #include "support/boundary_case.h"
 #include "support/full_scale_case.h"
 #include "support/recording.h"
 #include "support/reference_chain.h"
-#include "wav/wav_test_files.h"
+#include "support/wav_test_files.h"
 
 namespace quenlow {
 namespace {
@@ -53,7 +55,7 @@ struct Told {
   JobOptions Options(const std::string& filterFile) {
     JobOptions options;
     options.filterFile = filterFile;
-    options.tell = [this](const std::string& message) { messages.push_back(message); };
+    options.tell = [this](const JobNote& note) { messages.push_back(DialogueText(note)); };
     return options;
   }
 };
@@ -77,8 +79,8 @@ TEST(Job, OutputsAreTheReferenceChainsBytesBehindTheirHeaders) {
   const Bytes filtered = test::ReadWholeFile(folder.Path("take1 QLW filtered.wav"));
   ASSERT_EQ(unfiltered.size(), 44u + 24 * 300);
   ASSERT_EQ(filtered.size(), 44u + 24 * 300 + 1284);
-  EXPECT_TRUE(DataOf(unfiltered) == reference.unfiltered);
-  EXPECT_TRUE(DataOf(filtered) == reference.filtered);
+  EXPECT_EQ(test::FirstDifference(DataOf(unfiltered), reference.unfiltered), "");
+  EXPECT_EQ(test::FirstDifference(DataOf(filtered), reference.filtered), "");
   EXPECT_EQ(folder.Entries(), (std::vector<std::string>{"take1 QLW filtered.wav", "take1 QLW unfiltered.wav", "take1.wav"}));
 }
 
@@ -103,10 +105,10 @@ TEST(Job, ARecordingOfSeveralPiecesGivesTheBytesOfTheWholeInMemory) {
   const UniformSource filteredStart = FilteredPassStart(UniformSource{}, kFrames);
   Bytes expected(static_cast<std::size_t>(UnfilteredFrameCount(kFrames)) * kPackedFrameBytes);
   UnfilteredPass(whole, UniformSource{}).Produce(0, UnfilteredFrameCount(kFrames), expected.data());
-  EXPECT_TRUE(unfiltered == expected);
+  EXPECT_EQ(test::FirstDifference(unfiltered, expected), "");
   expected.resize(static_cast<std::size_t>(FilteredFrameCount(kFrames)) * kPackedFrameBytes);
   FilteredPass(whole, taps, filteredStart).Produce(0, FilteredFrameCount(kFrames), expected.data());
-  EXPECT_TRUE(filtered == expected);
+  EXPECT_EQ(test::FirstDifference(filtered, expected), "");
 
   constexpr std::int64_t kAround = 300;
   Bytes exact(2 * kAround * kPackedFrameBytes);
@@ -142,7 +144,7 @@ TEST(Job, AValueBuiltToFoolTheFastFilterStillGetsTheReferencesBytes) {
   ASSERT_EQ(filtered.size(), expected.size());
   const auto trap = static_cast<std::size_t>(2 * c.trapFrame);
   EXPECT_EQ(test::UnpackSample24(filtered, trap), test::UnpackSample24(expected, trap)) << "at the crafted value";
-  EXPECT_TRUE(filtered == expected);
+  EXPECT_EQ(test::FirstDifference(filtered, expected), "");
 }
 
 TEST(Job, AValueJustPastFullScaleFromAWrittenFilterFileSaturatesAsTheReferenceDoes) {
@@ -262,7 +264,7 @@ TEST(Job, ACoefficientFilePlainlyNotAsMeantIsToldInOneLineAndTheJobGoesOn) {
       EXPECT_EQ(told.messages, std::vector<std::string>{" " + filter + c.told});
     }
     const test::ReferenceOutputs reference = test::RunReferenceChain(samples, ParseFilterTaps(c.text));
-    EXPECT_TRUE(DataOf(test::ReadWholeFile(folder.Path("in QLW filtered.wav"))) == reference.filtered);
+    EXPECT_EQ(test::FirstDifference(DataOf(test::ReadWholeFile(folder.Path("in QLW filtered.wav"))), reference.filtered), "");
   }
 }
 

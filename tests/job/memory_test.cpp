@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "app/job.h"
+#include "job/job.h"
 #include "support/recording.h"
 
 namespace {

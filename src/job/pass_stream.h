@@ -10,7 +10,7 @@
 namespace quenlow {
 
 // Fills `out` with frames [first, first + count) of the pass; false when it
-// cannot (its input could not be read), which stops the pass.
+// cannot (its input could not be read), which ends the pass.
 using ProducePiece = std::function<bool(std::int64_t first, std::int64_t count, std::uint8_t* out)>;
 // Told, on the calling thread, how many frames the writer has had so far.
 using PieceWritten = std::function<void(std::int64_t framesWritten)>;
@@ -19,7 +19,7 @@ enum class PassOutcome {
   kStreamed,     // every piece went to the writer
   kWriteFailed,  // the writer failed, and the pass stopped there (the writer tells why)
   kNoMemory,     // not even one piece's memory could be had
-  kStopped,      // a piece could not be produced
+  kInputFailed,  // a piece could not be produced: its input could not be read
 };
 
 // Output frames produced at a time.

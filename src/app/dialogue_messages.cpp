@@ -1,0 +1,111 @@
+#include "app/dialogue_messages.h"
+
+#include "app/output_refusal_text.h"
+#include "dsp/filter_taps.h"
+
+namespace quenlow {
+namespace {
+
+std::string Boxed(const std::string& text) { return " " + text + "  "; }
+
+std::string SourceText(const SourceFailure& failure) {
+  const std::string& name = failure.name;
+  switch (failure.problem) {
+    case SourceProblem::kCannotOpen:
+      return name + " cannot be read: " + platform::ErrorText(failure.error);
+    case SourceProblem::kCannotRead:
+      if (!failure.detail.empty()) return name + " cannot be read: " + failure.detail;
+      if (failure.error != 0) return name + " cannot be read: " + platform::ErrorText(failure.error);
+      return name + " cannot be read";
+    case SourceProblem::kCannotDecode:
+      return name + " cannot be decoded past frame " + std::to_string(failure.frame) + ": " + failure.detail;
+    case SourceProblem::kTooLong:
+      return name + " is longer than any output file can hold";
+    case SourceProblem::kChanged:
+      return name + " changed while it was being read: the outputs were not written";
+    case SourceProblem::kNone:
+      break;
+  }
+  return name + " cannot be read";
+}
+
+std::string WriteText(const WriteResult& result) {
+  std::string why;
+  switch (result.failure) {
+    case WriteFailure::kFormatTooLarge: why = "the format does not fit a WAV header"; break;
+    case WriteFailure::kNoBytes: why = "no sample bytes were given"; break;
+    case WriteFailure::kTooManyBytes: why = "more sample bytes were given than the header announces"; break;
+    case WriteFailure::kTooFewBytes:
+      why = "only " + std::to_string(result.given) + " of " + std::to_string(result.expected) +
+            " sample bytes were given";
+      break;
+    case WriteFailure::kEncoderSetUp: why = "the FLAC encoder could not be set up"; break;
+    case WriteFailure::kPartFrame: why = "a piece of sample bytes was not whole frames"; break;
+    case WriteFailure::kTooManyFrames: why = "more frames were given than announced"; break;
+    case WriteFailure::kStreamNotEnded: why = "the FLAC stream could not be ended"; break;
+    case WriteFailure::kSystem:
+    case WriteFailure::kNone: why = platform::ErrorText(result.error); break;
+  }
+  return "Could not write " + result.name + ": " + why;
+}
+
+std::string DoubtText(const std::string& path, const FilterFileCheck& check) {
+  const std::string all = std::to_string(TapCount);
+  const std::string read = std::to_string(check.numbersRead);
+  switch (check.doubt) {
+    case FilterDoubt::kLineFeedsOnly:
+      return " " + path + " uses LF line ends: only " + read + " of " + all + " numbers " +
+             (check.numbersRead == 1 ? "was" : "were") + " read  ";
+    case FilterDoubt::kTooFewNumbers:
+      return " " + path + " holds only " + read + " of " + all + " numbers: the rest are taken as 0  ";
+    case FilterDoubt::kNotFinite:
+      return " " + path + ": tap " + std::to_string(check.tap) + " is not a finite number: the filtered file clips  ";
+    case FilterDoubt::kAllZero:
+      return " " + path + ": all " + all + " taps are 0: the filtered file holds dither only  ";
+    case FilterDoubt::kByteOrderMark:
+      return " " + path + " starts with a UTF-8 byte order mark: number 1 reads as 0  ";
+    case FilterDoubt::kNone:
+      break;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string DialogueText(WavRejection rejection) {
+  switch (rejection) {
+    case WavRejection::kNotWave: return " This is not a Wave file  ";
+    case WavRejection::kNotPcm: return "This is not a PCM format Wave file  ";
+    case WavRejection::kNotStereo: return "This is not a stereo file  ";
+    case WavRejection::kNot16Bit: return "This is not a 16-bit file  ";
+    case WavRejection::kWrongRate: return "This is not an Fs=44.1 or 48kHz file  ";
+    case WavRejection::kCutShort: return "This Wave file is damaged or cut short  ";
+    case WavRejection::kIncomplete: return "This Wave file lacks its fmt or data chunk  ";
+    case WavRejection::kNone: break;
+  }
+  return {};
+}
+
+std::string DialogueText(const JobNote& note) {
+  switch (note.kind) {
+    case JobNoteKind::kNoFilterFile:
+      return " " + note.path + " not found: the filtered file will hold dither only  ";
+    case JobNoteKind::kFilterUnreadable:
+      return " " + note.path + " cannot be read: the filtered file will hold dither only  ";
+    case JobNoteKind::kFilterDoubtful:
+      return DoubtText(note.path, note.filter);
+    case JobNoteKind::kOutputBlocked:
+      return DialogueRefusalText(note.refusal);
+    case JobNoteKind::kInputFailed:
+      return Boxed(SourceText(note.input));
+    case JobNoteKind::kNotEnoughMemory:
+      return " Not enough memory for this recording  ";
+    case JobNoteKind::kWriteFailed:
+      return Boxed(WriteText(note.write));
+    case JobNoteKind::kOutputsNotPlaced:
+      return Boxed(WriteText(note.write) + ": nothing was replaced");
+  }
+  return {};
+}
+
+}  // namespace quenlow
