@@ -4,11 +4,12 @@ BUILD ?= build
 DEMO_BUILD ?= build-demo
 RELEASE_BUILD ?= build-release
 WINDOWS_BUILD ?= build-windows
+DEB_BUILD ?= build-deb
 # Wine keeps its own Windows installation here, made on first use.
 export QUENLOW_WINEPREFIX ?= $(CURDIR)/$(WINDOWS_BUILD)/wine
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test demo bench install clean windows windows-test
+.PHONY: all deps build test demo bench install deb clean windows windows-test
 
 all: build
 
@@ -41,6 +42,20 @@ bench:
 install: build
 	cmake --install $(BUILD) --prefix $(or $(PREFIX),/usr/local)
 
+# The Debian package $(DEB_BUILD)/quenlow_<version>_amd64.deb, built in a tree
+# of its own with Debian's hardening flags (dpkg-buildflags), for the prefix
+# /usr. Install it with  sudo apt-get install ./$(DEB_BUILD)/quenlow_*.deb
+DEB_FLAGS = DEB_BUILD_MAINT_OPTIONS=hardening=+all dpkg-buildflags --get
+deb:
+	@tools/install-deps.sh deb
+	cmake -S . -B $(DEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DQUENLOW_TESTS=OFF -DQUENLOW_WERROR=OFF \
+	  -DCMAKE_CXX_FLAGS="$$($(DEB_FLAGS) CPPFLAGS) $$($(DEB_FLAGS) CXXFLAGS)" \
+	  -DCMAKE_EXE_LINKER_FLAGS="$$($(DEB_FLAGS) LDFLAGS)"
+	cmake --build $(DEB_BUILD) -j $(JOBS)
+	cd $(DEB_BUILD) && cpack -G DEB
+	@echo "Made $$(ls $(DEB_BUILD)/quenlow_*.deb)"
+
 # quenlow.exe for 64-bit Windows, cross-built with mingw-w64, packed with
 # recfilt.dat and the README as $(WINDOWS_BUILD)/quenlow-<version>-win64.zip.
 windows:
@@ -58,4 +73,4 @@ windows-test: windows build
 	QUENLOW_WINDOWS_EXE=$(CURDIR)/$(WINDOWS_BUILD)/bin/quenlow.exe $(BUILD)/tests/e2e/e2e_windows
 
 clean:
-	rm -rf $(BUILD) $(DEMO_BUILD) $(RELEASE_BUILD) $(WINDOWS_BUILD)
+	rm -rf $(BUILD) $(DEMO_BUILD) $(RELEASE_BUILD) $(WINDOWS_BUILD) $(DEB_BUILD)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing Quenlow need, if any
 # are missing. As root it runs apt-get; otherwise it prints the command to run.
-#   tools/install-deps.sh [run|build|test|bench|ci|windows]
+#   tools/install-deps.sh [run|build|test|bench|ci|windows|deb|package]
 set -euo pipefail
 what=${1:-test}
 
@@ -20,7 +20,12 @@ case "$what" in
   # The Windows cross build and Wine to run it; GoogleTest's sources for
   # the cross-built tests.
   windows) packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64) ;;
-  *) echo "usage: $0 [run|build|test|bench|ci|windows]" >&2; exit 2 ;;
+  # `make deb`: dpkg-shlibdeps (dpkg-dev) and file find the run-time
+  # dependencies; the package stage of CI checks the package with lintian,
+  # its manual page with man and its completion with bash-completion.
+  deb) packages+=(dpkg-dev file) ;;
+  package) packages+=(dpkg-dev file lintian man-db bash-completion git) ;;
+  *) echo "usage: $0 [run|build|test|bench|ci|windows|deb|package]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -50,7 +50,7 @@ void ListFolder(const std::string& folder, const std::string& subfolder, bool re
   std::error_code error;
   fs::directory_iterator entries(Join(folder, subfolder), error);
   if (error) {
-    found.push_back({Join(folder, subfolder), subfolder, "cannot be listed: " + error.message()});
+    found.push_back({Join(folder, subfolder), subfolder, "cannot be listed: " + error.message(), true});
     return;
   }
   std::vector<std::string> names;
@@ -63,6 +63,12 @@ void ListFolder(const std::string& folder, const std::string& subfolder, bool re
     const std::string place = subfolder.empty() ? name : subfolder + "/" + name;
     const std::string path = Join(folder, place);
     const fs::file_status link = fs::symlink_status(path, error);
+    // An entry that cannot even be looked at (a path past the system's
+    // limit) is said, never dropped in silence.
+    if (error) {
+      found.push_back({path, place, "cannot be listed: " + error.message(), true});
+      continue;
+    }
     if (fs::is_directory(link)) {
       if (recursive) ListFolder(folder, place, recursive, found);
       continue;

@@ -10,6 +10,7 @@ struct BatchInput {
   std::string path;            // as given, or the folder given joined with the file's place in it
   std::string subfolder;       // its place below the folder given ("" for a file named itself)
   std::string problem;         // set when the argument itself cannot be used
+  bool folder = false;         // a folder that could not be listed (problem says why)
 };
 
 // The files named, and the audio files in the folders named (their

@@ -69,25 +69,25 @@ std::string BatchText(WavRejection rejection, const std::string& figure) {
   return sentence + " (" + figure + ")";
 }
 
+// The batch's line names the file already: its reasons do not repeat it.
 std::string BatchText(const SourceFailure& failure) {
-  const std::string& name = failure.name;
   switch (failure.problem) {
     case SourceProblem::kCannotOpen:
-      return name + " cannot be read: " + platform::ErrorText(failure.error);
+      return "cannot be read: " + platform::ErrorText(failure.error);
     case SourceProblem::kCannotRead:
-      if (!failure.detail.empty()) return name + " cannot be read: " + failure.detail;
-      if (failure.error != 0) return name + " cannot be read: " + platform::ErrorText(failure.error);
-      return name + " cannot be read";
+      if (!failure.detail.empty()) return "cannot be read from frame " + std::to_string(failure.frame) + ": " + failure.detail;
+      if (failure.error != 0) return "cannot be read: " + platform::ErrorText(failure.error);
+      return "cannot be read";
     case SourceProblem::kCannotDecode:
-      return name + " cannot be decoded past frame " + std::to_string(failure.frame) + ": " + failure.detail;
+      return "cannot be decoded past frame " + std::to_string(failure.frame) + ": " + failure.detail;
     case SourceProblem::kTooLong:
-      return name + " is longer than any output file can hold";
+      return "is longer than any output file can hold";
     case SourceProblem::kChanged:
-      return name + " changed while it was being read: the outputs were not written";
+      return "changed while it was being read: the outputs were not written";
     case SourceProblem::kNone:
       break;
   }
-  return name + " cannot be read";
+  return "cannot be read";
 }
 
 std::string BatchText(const JobNote& note) {

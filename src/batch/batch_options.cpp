@@ -2,6 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <filesystem>
+#include <string>
+
+#include "version.h"
+
 namespace quenlow {
 
 namespace {
@@ -13,7 +18,7 @@ constexpr const char* kDescription =
 
 constexpr const char* kFooter =
     "Exit status: 0 when every file was done or skipped, 1 when any was rejected or failed,\n"
-    "2 for a usage error or a missing coefficient file. See quenlow-batch(1).";
+    "2 for a usage error or no usable coefficient file. See quenlow-batch(1).";
 
 }  // namespace
 
@@ -21,22 +26,35 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
   BatchOptions options;
   CLI::App app{kDescription, "quenlow-batch"};
   app.footer(kFooter);
-  app.set_version_flag("--version", "quenlow-batch 1");
+  app.set_version_flag("-V,--version", std::string("quenlow-batch ") + kVersion);
+  app.failure_message([](const CLI::App*, const CLI::Error& error) {
+    return std::string("quenlow-batch: ") + error.what() + "\nRun with --help for more information.\n";
+  });
   app.add_option("FILE|FOLDER", options.inputs, "recordings, and folders of them")->required();
   app.add_flag("-r,--recursive", options.recursive, "take the subfolders of a folder too");
   app.add_option("-o,--output", options.outputFolder,
                  "write the outputs under DIR (a folder's subfolders mirrored) instead of beside each input")
-      ->option_text("DIR");
+      ->option_text("DIR")
+      ->check(CLI::Validator(
+          [](std::string& folder) {
+            std::error_code error;
+            if (folder.empty()) return std::string("the folder's name is empty");
+            if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error)) {
+              return folder + " is not a folder";
+            }
+            return std::string();
+          },
+          "DIR"));
   std::string only;
   app.add_option("--only", only, "make only this one of the two outputs")
       ->option_text("unfiltered|filtered")
       ->check(CLI::IsMember({"unfiltered", "filtered"}));
-  app.add_flag("--skip-existing", options.skipExisting, "leave an input whose outputs exist alone (resumes a batch)");
+  app.add_flag("--skip-existing", options.skipExisting, "make only the outputs that do not exist yet; an input whose outputs all exist is skipped (resumes a stopped batch)");
   app.add_option("--filter", options.filterFile,
                  "the coefficient file (default: recfilt.dat in the current folder, then the installed one)")
       ->option_text("FILE");
   app.add_flag("--allow-no-filter", options.allowNoFilter,
-               "go on without a coefficient file: the filtered outputs then hold dither only");
+               "go on without a usable coefficient file: the filtered outputs then hold dither only");
   app.add_flag("-q,--quiet", options.quiet, "no progress, no summary: only the files that went wrong");
   app.add_flag("--json", options.json, "one JSON object per file on standard output");
   try {

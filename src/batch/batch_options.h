@@ -18,6 +18,7 @@ struct BatchOptions {
   bool allowNoFilter = false;
   bool quiet = false;
   bool json = false;
+  bool standardOutputClosed = false;  // found so at start: the JSON log cannot be written
 };
 
 // The options, or the status to end with at once: 0 after --help or

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "batch/terminal_text.h"
+
 namespace quenlow {
 
 namespace {
@@ -45,23 +47,27 @@ BatchProgress::BatchProgress(Mode mode, std::FILE* out, int fileCount, double ba
     : mode_(mode), out_(out), fileCount_(fileCount), batchAudioSeconds_(batchAudioSeconds) {}
 
 void BatchProgress::StartFile(int number, const std::string& name, double audioSeconds, bool working) {
+  const std::lock_guard hold(lock_);
+  finished_ = false;
   number_ = number;
   name_ = name;
   audioSeconds_ = audioSeconds;
   fraction_ = 0;
   fileStart_ = Clock::now();
-  if (mode_ == Mode::Live && working) Draw();
+  if (mode_ == Mode::Live && working) DrawLocked();
 }
 
 void BatchProgress::Update(std::int64_t done, std::int64_t total) {
   if (mode_ != Mode::Live || total <= 0) return;
+  const std::lock_guard hold(lock_);
   fraction_ = static_cast<double>(done) / static_cast<double>(total);
   const Clock::time_point now = Clock::now();
   if (now - lastDrawn_ < kRedrawEvery) return;
-  Draw();
+  DrawLocked();
 }
 
-void BatchProgress::Draw() {
+void BatchProgress::DrawLocked() {
+  if (stopped_) return;
   lastDrawn_ = Clock::now();
   const double fileSeconds = std::chrono::duration<double>(lastDrawn_ - fileStart_).count();
   const double batchSeconds = std::chrono::duration<double>(lastDrawn_ - batchStart_).count();
@@ -79,10 +85,11 @@ void BatchProgress::Draw() {
           std::string(static_cast<std::size_t>(kBarWidth - filled), '.') + "] ";
   line += Printed("%3.0f%%", std::floor(fraction_ * 100));
   line += speed >= 100 ? Printed(" %5.0fx ", speed) : speed > 0 ? Printed(" %5.1fx ", speed) : std::string("     -x ");
-  line += ClockText(fileLeft) + " left, all " + ClockText(batchLeft) + "  " + name_;
-  // Never wider than the terminal: a wrapped line could not be redrawn.
+  line += ClockText(fileLeft) + " left, all " + ClockText(batchLeft) + "  " + VisibleText(name_);
+  // Never wider than the terminal: a wrapped line could not be redrawn. Cut
+  // by cells, between characters.
   const auto columns = static_cast<std::size_t>(std::max(TerminalColumns(out_) - 1, 10));
-  if (line.size() > columns) line.resize(columns);
+  line = FitToCells(line, columns);
   std::fprintf(out_, "\r%s\x1b[K", line.c_str());
   std::fflush(out_);
   lineShown_ = true;
@@ -95,12 +102,15 @@ void BatchProgress::ClearLine() {
 }
 
 void BatchProgress::PrintLine(const std::string& line) {
+  if (stopped_) return;
   ClearLine();
-  std::fprintf(out_, "%s\n", line.c_str());
+  std::fprintf(out_, "%s\n", VisibleText(line).c_str());
   std::fflush(out_);
 }
 
 void BatchProgress::EndFile(const std::string& result, const std::string& detail, bool wentWrong) {
+  const std::lock_guard hold(lock_);
+  finished_ = true;
   audioDoneBefore_ += audioSeconds_;
   if (mode_ == Mode::Quiet && !wentWrong) return;
   std::string line = "[" + std::to_string(number_) + "/" + std::to_string(fileCount_) + "] " + name_ + ": " + result;
@@ -109,13 +119,45 @@ void BatchProgress::EndFile(const std::string& result, const std::string& detail
 }
 
 void BatchProgress::Note(const std::string& message) {
+  const std::lock_guard hold(lock_);
   PrintLine("[" + std::to_string(number_) + "/" + std::to_string(fileCount_) + "] " + name_ + ": " + message);
-  if (mode_ == Mode::Live) Draw();
+  if (mode_ == Mode::Live) DrawLocked();
+}
+
+void BatchProgress::BatchLine(const std::string& line, bool always) {
+  const std::lock_guard hold(lock_);
+  if (mode_ == Mode::Quiet && !always) return;
+  PrintLine(line);
 }
 
 void BatchProgress::Summary(const std::string& line) {
+  const std::lock_guard hold(lock_);
   if (mode_ == Mode::Quiet) return;
   PrintLine(line);
+}
+
+void BatchProgress::Remember(const BatchTotals& totals) {
+  const std::lock_guard hold(lock_);
+  totals_ = totals;
+}
+
+void BatchProgress::Stopped(const std::string& howToResume) {
+  const std::lock_guard hold(lock_);
+  if (stopped_) return;
+  // A line half drawn is ended where it stands, so that the bar stays as
+  // the place the batch stopped.
+  if (lineShown_) std::fputs("\n", out_);
+  lineShown_ = false;
+  const BatchTotals& t = totals_;
+  std::string line = "Stopped";
+  if (number_ > 0 && !finished_) line += " during [" + std::to_string(number_) + "/" + std::to_string(fileCount_) + "] " + name_ + " (its unfinished outputs were removed)";
+  line += ": " + std::to_string(t.done) + " done, " + std::to_string(t.skipped) + " skipped, " +
+          std::to_string(t.rejected) + " rejected, " + std::to_string(t.failed) + " failed, " +
+          std::to_string(std::max(fileCount_ - t.done - t.skipped - t.rejected - t.failed, 0)) + " not done. " +
+          howToResume;
+  std::fprintf(out_, "%s\n", VisibleText(line).c_str());
+  std::fflush(out_);
+  stopped_ = true;
 }
 
 }  // namespace quenlow

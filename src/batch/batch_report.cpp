@@ -9,7 +9,10 @@ namespace quenlow {
 namespace {
 
 // A JSON string of a file name. Names are bytes; JSON is UTF-8: a byte that
-// does not belong to a well-formed UTF-8 sequence becomes U+FFFD.
+// does not belong to a well-formed UTF-8 sequence is written \udcXX, XX
+// its value (80 to ff). Well-formed UTF-8 never holds those code points, so
+// the escape is undone without doubt: Python's json and os.fsencode (its
+// "surrogateescape") give back the very bytes.
 std::string JsonString(const std::string& text) {
   std::string json = "\"";
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
@@ -45,7 +48,9 @@ std::string JsonString(const std::string& text) {
         json.append(text, i, static_cast<std::size_t>(length));
         i += static_cast<std::size_t>(length);
       } else {
-        json += "\xEF\xBF\xBD";
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "\\udc%02x", static_cast<unsigned>(c));
+        json += escaped;
         ++i;
       }
     }
@@ -86,11 +91,21 @@ std::string JsonLine(const FileReport& report) {
     outputs += JsonString(report.outputs[i]);
   }
   outputs += "]";
+  std::string warnings = "[";
+  for (std::size_t i = 0; i < report.warnings.size(); ++i) {
+    if (i > 0) warnings += ",";
+    warnings += JsonString(report.warnings[i]);
+  }
+  warnings += "]";
   return "{\"input\":" + JsonString(report.input) + ",\"outputs\":" + outputs +
          ",\"frames\":" + std::to_string(report.frames) + ",\"seconds\":" + Number(report.seconds) +
          ",\"result\":\"" + ResultName(report.result) +
          "\",\"reason\":" + (report.reason.empty() ? std::string("null") : JsonString(report.reason)) +
-         ",\"elapsed\":" + Number(report.elapsed) + "}";
+         ",\"elapsed\":" + Number(report.elapsed) + ",\"warnings\":" + warnings + "}";
+}
+
+std::string FolderJsonLine(const std::string& folder, const std::string& reason) {
+  return "{\"folder\":" + JsonString(folder) + ",\"result\":\"unlisted\",\"reason\":" + JsonString(reason) + "}";
 }
 
 void BatchTotals::Add(const FileReport& report) {
@@ -111,7 +126,12 @@ std::string SummaryLine(const BatchTotals& totals, double wallSeconds) {
   std::snprintf(text, sizeof text, "%d file%s: %d done, %d skipped, %d rejected, %d failed; %.2f hours of audio in %s",
                 files, files == 1 ? "" : "s", totals.done, totals.skipped, totals.rejected, totals.failed,
                 totals.audioSeconds / 3600.0, WallTime(wallSeconds).c_str());
-  return text;
+  std::string line = text;
+  if (totals.unlisted > 0) {
+    line += "; " + std::to_string(totals.unlisted) + (totals.unlisted == 1 ? " folder" : " folders") +
+            " could not be listed";
+  }
+  return line;
 }
 
 }  // namespace quenlow

@@ -2,7 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -17,6 +22,7 @@
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
 #include "batch/batch_source.h"
+#include "batch/terminal_text.h"
 #include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
 
@@ -25,6 +31,35 @@ namespace quenlow {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// The batch at work, for a stop request that comes from the watch thread.
+std::atomic<BatchProgress*> running{nullptr};
+const char* resumeAdvice = "";
+
+// The JSON lines on standard output. A log that cannot be written (a full
+// disk, a closed pipe) is said once and makes the batch end with status 1;
+// the work goes on.
+class JsonLog {
+ public:
+  JsonLog(bool wanted, bool outputClosed) : wanted_(wanted) {
+    if (wanted_ && outputClosed) Fail(EBADF);
+  }
+  void Write(const std::string& line) {
+    if (!wanted_ || failed_) return;
+    errno = 0;
+    if (std::fputs(line.c_str(), stdout) < 0 || std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0) Fail(errno);
+  }
+  void Fail(int error) {
+    failed_ = true;
+    std::fprintf(stderr, "quenlow-batch: the JSON log cannot be written to standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "write error");
+  }
+  bool Failed() const { return failed_; }
+
+ private:
+  bool wanted_;
+  bool failed_ = false;
+};
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
@@ -64,7 +99,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options, const std::vector<Bat
     if (!input.problem.empty()) {
       decide(FileResult::Rejected, input.problem);
     } else if (IsOutputName(input.path)) {
-      decide(FileResult::Skipped, "an output of this program, not a recording");
+      decide(FileResult::Skipped, "named as this program names its outputs, so taken for one: rename it to have it processed");
     } else {
       const OpenedInput opened = OpenBatchInput(input.path);
       file.frames = opened.frames;
@@ -91,11 +126,8 @@ std::vector<PlannedFile> Plan(const BatchOptions& options, const std::vector<Bat
   return plan;
 }
 
-// Runs the job on one planned file; fills in the report's outcome. A note
-// the job gives (a doubtful coefficient file) is shown once in a batch, not
-// once a file: `shown` holds those already shown.
-void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& progress, FileReport& report,
-             std::set<std::string>& shown) {
+// Runs the job on one planned file; fills in the report's outcome.
+void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& progress, FileReport& report) {
   const Clock::time_point start = Clock::now();
   auto fail = [&](FileResult result, std::string reason) {
     report.result = result;
@@ -128,11 +160,8 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
     for (const std::string& message : told) reason += (reason.empty() ? "" : "; ") + message;
     return fail(FileResult::Failed, reason.empty() ? "the outputs could not be written" : reason);
   }
-  // A job that succeeds tells only of what the user should know about its
-  // outputs (a missing or doubtful coefficient file).
-  for (const std::string& message : told) {
-    if (shown.insert(message).second) progress.Note(message);
-  }
+  // A job that succeeds tells only of the coefficient file, which the batch
+  // has spoken of once, before the first file.
 }
 
 std::string DoneDetail(const FileReport& report) {
@@ -143,37 +172,91 @@ std::string DoneDetail(const FileReport& report) {
   return text;
 }
 
-// The coefficient file every job will read, checked before any work.
-// Nothing when there is none and the options ask for one (the user is told).
-std::optional<std::string> ChosenFilter(const BatchOptions& options) {
-  if (!options.makeFiltered) return std::string{};
+// The coefficient file every job will read, checked before any work, and
+// what is wrong with it. A file that gives no filter at all (every tap 0, a
+// tap that is not a number, lines run together by bare line feeds) would
+// make every filtered output dither alone: it is not used unless the user
+// says so.
+struct ChosenFilter {
+  std::string path;
+  std::vector<std::string> warnings;  // all that apply, the gravest first
+  bool usable = true;
+};
+
+ChosenFilter CheckFilter(const std::string& path) {
+  ChosenFilter chosen{path, {}, true};
+  FilterTapsReport report;
+  const std::optional<FilterTaps> taps = LoadFilterTaps(path, &report);
+  if (!taps) {
+    chosen.warnings.push_back(path + " cannot be read as a coefficient file");
+    chosen.usable = false;
+    return chosen;
+  }
+  const std::string all = std::to_string(TapCount);
+  const std::string read = std::to_string(report.FieldsRead());
+  for (int k = 0; k < TapCount; ++k) {
+    if (std::isfinite((*taps)[static_cast<std::size_t>(k)])) continue;
+    chosen.warnings.push_back(path + ": tap " + std::to_string(k + 1) + " is not a finite number");
+    chosen.usable = false;
+    break;
+  }
+  if (std::all_of(taps->begin(), taps->end(), [](double tap) { return tap == 0.0; })) {
+    chosen.warnings.push_back(path + ": all " + all + " taps are 0");
+    chosen.usable = false;
+  }
+  if (report.FieldsRead() < TapCount && report.bareLineFeeds > 0) {
+    chosen.warnings.push_back(path + " has bare line feeds (LF without CR) for line ends: only " + read + " of " + all +
+                              " numbers were read");
+    chosen.usable = false;
+  } else if (report.FieldsRead() < TapCount) {
+    chosen.warnings.push_back(path + " holds only " + read + " of " + all + " numbers: the rest are taken as 0");
+  }
+  if (report.byteOrderMark) chosen.warnings.push_back(path + " starts with a UTF-8 byte order mark: number 1 reads as 0");
+  return chosen;
+}
+
+// Nothing when there is no usable coefficient file and the options ask for
+// one (the user is told why, every reason once).
+std::optional<ChosenFilter> ChooseFilter(const BatchOptions& options) {
+  if (!options.makeFiltered) return ChosenFilter{};
   const std::optional<std::string> path =
       options.filterFile.empty() ? FindFilterFile() : std::optional<std::string>(options.filterFile);
-  std::string problem;
+  ChosenFilter chosen;
   if (!path) {
-    problem = "no coefficient file: recfilt.dat is neither in the current folder nor installed";
-  } else if (!LoadFilterTaps(*path)) {
-    problem = *path + " cannot be read as a coefficient file";
+    chosen.warnings.push_back("no coefficient file: recfilt.dat is neither in the current folder nor installed");
+    chosen.usable = false;
+  } else {
+    chosen = CheckFilter(*path);
   }
-  if (problem.empty()) return path;
+  if (chosen.usable) return chosen;
   if (!options.allowNoFilter) {
-    std::fprintf(stderr, "quenlow-batch: %s (use --filter FILE, or --allow-no-filter to go on without)\n",
-                 problem.c_str());
+    for (const std::string& warning : chosen.warnings) std::fprintf(stderr, "quenlow-batch: %s\n", VisibleText(warning).c_str());
+    std::fprintf(stderr,
+                 "quenlow-batch: no usable filter: the filtered outputs would hold dither only (use --filter FILE, or "
+                 "--allow-no-filter to go on without)\n");
     return std::nullopt;
   }
-  if (!options.quiet) std::fprintf(stderr, "quenlow-batch: %s: the filtered files will hold dither only\n", problem.c_str());
-  return path.value_or("");
+  chosen.warnings.push_back("the filtered outputs hold dither only (--allow-no-filter)");
+  return chosen;
 }
 
 }  // namespace
 
+void StopBatch() {
+  if (BatchProgress* progress = running.load()) progress->Stopped(resumeAdvice);
+}
+
 int RunBatch(const BatchOptions& options) {
   const Clock::time_point start = Clock::now();
-  const std::optional<std::string> filter = ChosenFilter(options);
+  const std::optional<ChosenFilter> filter = ChooseFilter(options);
   if (!filter) return 2;
 
-  const std::vector<BatchInput> inputs = FindBatchInputs(options.inputs, options.recursive);
-  if (inputs.empty()) {
+  const std::vector<BatchInput> found = FindBatchInputs(options.inputs, options.recursive);
+  // Folders that cannot be listed are said once, apart from the files.
+  std::vector<BatchInput> inputs;
+  std::vector<BatchInput> unlisted;
+  for (const BatchInput& input : found) (input.folder ? unlisted : inputs).push_back(input);
+  if (inputs.empty() && unlisted.empty()) {
     std::fprintf(stderr, "quenlow-batch: no audio files found\n");
     return 1;
   }
@@ -186,14 +269,25 @@ int RunBatch(const BatchOptions& options) {
                                    : isatty(STDERR_FILENO) ? BatchProgress::Mode::Live
                                                            : BatchProgress::Mode::Lines;
   BatchProgress progress(mode, stderr, static_cast<int>(plan.size()), workSeconds);
+  resumeAdvice = options.skipExisting ? "To go on, run the same command again."
+                                      : "To go on, run the same command again with --skip-existing.";
+  running.store(&progress);
+  JsonLog json(options.json, options.standardOutputClosed);
+
+  BatchTotals totals;
+  for (const std::string& warning : filter->warnings) progress.BatchLine("quenlow-batch: warning: " + warning);
+  for (const BatchInput& folder : unlisted) {
+    ++totals.unlisted;
+    progress.BatchLine("quenlow-batch: " + folder.path + ": " + folder.problem, true);
+    json.Write(FolderJsonLine(folder.path, folder.problem));
+  }
+  progress.Remember(totals);
 
   JobOptions base;
-  base.filterFile = *filter;
-  BatchTotals totals;
-  std::set<std::string> shownNotes;
+  base.filterFile = filter->path;
   int number = 0;
   for (const PlannedFile& file : plan) {
-    FileReport report{file.input.path, {}, file.frames, file.seconds, 0, file.verdict, file.reason};
+    FileReport report{file.input.path, {}, file.frames, file.seconds, 0, file.verdict, file.reason, {}};
     // The outputs made, or those found in place of a file skipped.
     const bool found = file.verdict == FileResult::Skipped && !IsOutputName(file.input.path);
     if (file.verdict == FileResult::Done ? file.makeUnfiltered : found && options.makeUnfiltered) {
@@ -204,18 +298,21 @@ int RunBatch(const BatchOptions& options) {
     }
     const bool working = file.verdict == FileResult::Done;
     progress.StartFile(++number, file.input.path, working ? file.seconds : 0, working);
-    if (working) Process(file, base, progress, report, shownNotes);
+    if (working) Process(file, base, progress, report);
+    if (report.result == FileResult::Done && file.makeFiltered) report.warnings = filter->warnings;
+    // The line names the file already: a reason that starts with its name
+    // says the rest.
+    if (report.reason.starts_with(file.input.path + " ")) report.reason.erase(0, file.input.path.size() + 1);
     const bool wentWrong = report.result == FileResult::Rejected || report.result == FileResult::Failed;
     progress.EndFile(ResultName(report.result), report.result == FileResult::Done ? DoneDetail(report) : report.reason,
                      wentWrong);
     totals.Add(report);
-    if (options.json) {
-      std::printf("%s\n", JsonLine(report).c_str());
-      std::fflush(stdout);
-    }
+    progress.Remember(totals);
+    json.Write(JsonLine(report));
   }
   progress.Summary(SummaryLine(totals, SecondsSince(start)));
-  return totals.ExitStatus();
+  running.store(nullptr);
+  return json.Failed() ? 1 : totals.ExitStatus();
 }
 
 }  // namespace quenlow

@@ -11,4 +11,9 @@ namespace quenlow {
 // be had and the options ask for one.
 int RunBatch(const BatchOptions& options);
 
+// For a stop request (Ctrl+C, a termination request), on the thread that
+// watches for them, once the unfinished outputs are removed: ends the
+// progress line and says what was done and how to go on.
+void StopBatch();
+
 }  // namespace quenlow

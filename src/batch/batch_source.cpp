@@ -1,12 +1,15 @@
 #include "batch/batch_source.h"
 
 #include <sndfile.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "batch/batch_inputs.h"
 #include "batch/batch_messages.h"
@@ -20,13 +23,34 @@ namespace quenlow {
 
 namespace {
 
+// libsndfile's reason when it has one a user can act on: a short read with
+// no error means the file ends early, and its internal failures mean
+// nothing outside it.
+std::string DecoderReason(SNDFILE* file) {
+  if (sf_error(file) == SF_ERR_NO_ERROR) return "the file ends before the length it gives";
+  const std::string text = sf_strerror(file);
+  if (text.find("Internal") != std::string::npos || text.find("psf_") != std::string::npos) {
+    return "the file is damaged or cut short";
+  }
+  return text;
+}
+
+// A stream whose length was not known when it was written (a FLAC encoded
+// to a pipe says 0): its frames are counted by decoding it once.
+std::int64_t CountFrames(SNDFILE* file) {
+  std::vector<std::int16_t> block(2 * 65536);
+  std::int64_t frames = 0;
+  for (sf_count_t got; (got = sf_readf_short(file, block.data(), 65536)) > 0;) frames += got;
+  return frames;
+}
+
 // A decoded recording: libsndfile hands out 16-bit PCM as the very values
 // the file holds, whatever its container or compression. The two passes
 // read at once, each from its own place: one decoder, taken by turns.
 class DecodedSource : public SampleSource {
  public:
-  DecodedSource(SNDFILE* file, std::string name, std::int64_t frames)
-      : file_(file), name_(std::move(name)), frames_(frames), identity_(platform::IdentityOfName(name_)) {}
+  DecodedSource(SNDFILE* file, const std::string& name, std::int64_t frames)
+      : file_(file), name_(name), frames_(frames), identity_(platform::IdentityOfName(name)) {}
   ~DecodedSource() override { sf_close(file_); }
   DecodedSource(const DecodedSource&) = delete;
   DecodedSource& operator=(const DecodedSource&) = delete;
@@ -50,7 +74,7 @@ class DecodedSource : public SampleSource {
     std::fill(out + 2 * held, out + 2 * std::max<std::int64_t>(count, 0), std::int16_t{0});
     if (held == 0) return true;
     if (first != position_ && sf_seek(file_, first, SEEK_SET) != first) {
-      failure_ = SourceFailure{SourceProblem::kCannotRead, name_, 0, first, sf_strerror(file_)};
+      failure_ = SourceFailure{SourceProblem::kCannotRead, name_, 0, first, DecoderReason(file_)};
       return false;
     }
     std::int64_t done = 0;
@@ -63,7 +87,7 @@ class DecodedSource : public SampleSource {
     // A file that ends before the length its header gives is damaged: its
     // outputs would hold silence where music was.
     if (done < held) {
-      failure_ = SourceFailure{SourceProblem::kCannotDecode, name_, 0, position_, sf_strerror(file_)};
+      failure_ = SourceFailure{SourceProblem::kCannotDecode, name_, 0, position_, DecoderReason(file_)};
       return false;
     }
     return true;
@@ -119,12 +143,24 @@ OpenedInput OpenDecoded(const std::string& path) {
   const int bits = subtype == SF_FORMAT_PCM_16 ? 16 : 0;  // only whether it is 16 matters
   const WavRejection rejection = CheckRecordingFormat(pcm, info.channels, bits, info.samplerate);
   if (rejection == WavRejection::kNotStereo) {
-    return reject(BatchText(rejection, std::to_string(info.channels) + " channels"));
+    return reject(BatchText(rejection, std::to_string(info.channels) + (info.channels == 1 ? " channel" : " channels")));
   }
   if (rejection == WavRejection::kWrongRate) return reject(BatchText(rejection, std::to_string(info.samplerate) + " Hz"));
   if (rejection != WavRejection::kNone) return reject(BatchText(rejection, SubtypeName(info.format)));
-  if (info.frames < 0 || info.frames >= SF_COUNT_MAX) return reject("The length of this recording is not known");
-  return OpenedInput{std::make_unique<DecodedSource>(file, path, info.frames), info.samplerate, info.frames, ""};
+  std::int64_t frames = info.frames;
+  if (frames < 0 || frames >= SF_COUNT_MAX) {
+    frames = CountFrames(file);
+    if (sf_error(file) != SF_ERR_NO_ERROR) {
+      return reject(BatchText(SourceFailure{SourceProblem::kCannotDecode, path, 0, frames, DecoderReason(file)}));
+    }
+    // Opened afresh rather than sought back: a stream of unknown length
+    // need not seek.
+    sf_close(file);
+    info = SF_INFO{};
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) return Rejected(std::string("cannot be opened again: ") + sf_strerror(nullptr));
+  }
+  return OpenedInput{std::make_unique<DecodedSource>(file, path, frames), info.samplerate, frames, ""};
 }
 
 }  // namespace
@@ -134,6 +170,13 @@ OpenedInput OpenBatchInput(const std::string& path) {
   if (stat(path.c_str(), &status) != 0) return Rejected(std::string("cannot be opened: ") + std::strerror(errno));
   if (S_ISDIR(status.st_mode)) return Rejected("is a folder");
   if (!S_ISREG(status.st_mode)) return Rejected("is not a regular file");
+  // The system's reason for a file that cannot be read: the readers below
+  // would call it not a recording.
+  if (const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
+    return Rejected(std::string("cannot be opened: ") + std::strerror(errno));
+  } else {
+    close(fd);
+  }
   return IsWavName(path) ? OpenWav(path) : OpenDecoded(path);
 }
 

@@ -138,6 +138,20 @@ std::optional<FilterDesign> DesignFilter(const DesignRequest& request, std::stri
     design.transitionHz = facts.transitionCycles * design.outputRate / TapCount;
   }
 
+  // A transition band that reaches past 0 Hz or half the output rate makes
+  // no low-pass filter: the sinc folds over and the window's promises fail.
+  const double passbandTo = design.cutoffHz - design.transitionHz / 2.0;
+  const double stopbandFrom = design.cutoffHz + design.transitionHz / 2.0;
+  if (!(passbandTo > 0.0 && stopbandFrom < design.outputRate / 2.0)) {
+    char text[240];
+    std::snprintf(text, sizeof text,
+                  "the transition band (%.0f to %.0f Hz) must lie between 0 Hz and half the output rate (%.0f Hz): "
+                  "move the cutoff or narrow the transition",
+                  passbandTo, stopbandFrom, design.outputRate / 2.0);
+    error = text;
+    return std::nullopt;
+  }
+
   const double fraction = 2.0 * design.cutoffHz / design.outputRate;  // of the Nyquist frequency
   // Only one half is computed; the other is its mirror image, so the taps are
   // exactly symmetric whatever the rounding of sin and the window.

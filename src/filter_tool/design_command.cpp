@@ -1,10 +1,10 @@
 #include "filter_tool/design_command.h"
 
 #include <cstdio>
-#include <fstream>
 
 #include "dsp/filter_taps.h"
 #include "filter_tool/filter_figures.h"
+#include "wav/finished_file.h"
 
 namespace quenlow {
 namespace {
@@ -15,27 +15,13 @@ std::string Format(const char* format, double value) {
   return text;
 }
 
-// Written beside its final name and renamed into place, so that a failed
-// write never leaves half a filter where the job would read it.
-bool WriteWhole(const std::string& path, const std::string& text) {
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << text;
-    file.flush();
-    if (!file) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
+// Kaiser's formulas hold to within a decibel up to about 120 dB; past it the
+// taps' own rounding sets the floor. The tolerance the manual promises.
+double AttenuationTolerance(DesignWindow window) { return window == DesignWindow::Kaiser ? 1.0 : 3.0; }
 
-void Describe(const DesignRequest& request, const FilterDesign& design, std::ostream& out) {
+// The expected and the measured figures; a warning when the stopband falls
+// short of what was asked for or expected by more than the tolerance.
+void Describe(const DesignRequest& request, const FilterDesign& design, std::ostream& out, std::ostream& err) {
   const double passbandTo = design.cutoffHz - design.transitionHz / 2.0;
   const double stopbandFrom = design.cutoffHz + design.transitionHz / 2.0;
   out << WindowName(request.window) << " window";
@@ -43,11 +29,17 @@ void Describe(const DesignRequest& request, const FilterDesign& design, std::ost
   out << Format("; cutoff %g Hz", design.cutoffHz) << Format(" at %g Hz", design.outputRate) << "\n";
   out << Format("expected: transition %.0f Hz", design.transitionHz) << Format(" (%.0f", passbandTo)
       << Format("..%.0f Hz)", stopbandFrom) << Format(", stopband about %.1f dB down\n", design.attenuationDb);
-  if (passbandTo <= 0.0 || stopbandFrom >= design.outputRate / 2.0) return;
   const FilterFigures figures = MeasureFilter(design.taps, request.inputRate, {passbandTo, stopbandFrom});
   out << Format("measured: ripple to %.0f Hz", passbandTo) << Format(" %.4f dB", figures.RippleDb())
       << Format(", -6 dB at %.1f Hz", figures.minus6DbHz)
       << Format(", stopband from %.0f Hz", stopbandFrom) << Format(" %.2f dB down\n", figures.stopbandAttenuationDb);
+  const double shortfall = design.attenuationDb - figures.stopbandAttenuationDb;
+  if (shortfall > AttenuationTolerance(request.window)) {
+    err << "quenlow-filter design: warning: the stopband measures " << Format("%.1f dB", figures.stopbandAttenuationDb)
+        << ", " << Format("%.1f dB", shortfall) << " short of the " << Format("%.1f dB", design.attenuationDb)
+        << (request.attenuationDb ? " asked for" : " expected")
+        << " (past about 120 dB Kaiser's formulas promise more than 215 taps give)\n";
+  }
 }
 
 }  // namespace
@@ -66,14 +58,14 @@ int RunDesign(const DesignOptions& options, std::ostream& out, std::ostream& err
     return 1;
   }
   const bool toStandardOutput = options.output == "-";
-  Describe(options.request, *design, toStandardOutput ? err : out);
+  Describe(options.request, *design, toStandardOutput ? err : out, err);
   if (toStandardOutput) {
     out << text;
     out.flush();
     return out ? 0 : 1;
   }
-  if (!WriteWhole(options.output, text)) {
-    err << "quenlow-filter design: cannot write " << options.output << "\n";
+  if (const FinishedFileResult written = WriteFinishedFile(options.output, text); !written.Ok()) {
+    err << "quenlow-filter design: " << FinishedFileFailureText(options.output, written) << "\n";
     return 1;
   }
   out << "written: " << options.output << "\n";

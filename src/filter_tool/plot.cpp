@@ -10,10 +10,22 @@
 #include <cstdio>
 #include <numbers>
 
+#include "wav/finished_file.h"
+
 namespace quenlow {
 namespace {
 
+// Below a panel's plotting area, in font heights: the tick labels and the
+// axis label, then a row for each legend entry.
+constexpr double kAxisLabelRoom = 3.6;
+constexpr double kLegendRow = 1.4;
+
 constexpr std::array<Rgb, 4> kPalette = {{{31, 90, 191}, {214, 80, 24}, {26, 150, 60}, {128, 50, 160}}};
+
+cairo_status_t AppendBytes(void* closure, const unsigned char* data, unsigned int length) {
+  static_cast<std::string*>(closure)->append(reinterpret_cast<const char*>(data), length);
+  return CAIRO_STATUS_SUCCESS;
+}
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -101,11 +113,11 @@ void DrawSeries(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f) {
   cairo_save(cr);
   cairo_rectangle(cr, f.left, f.top, f.width, f.height);
   cairo_clip(cr);
-  cairo_set_line_width(cr, 1.6);
   cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
   for (std::size_t s = 0; s < panel.series.size(); ++s) {
     const PlotSeries& series = panel.series[s];
     SetColour(cr, SeriesColour(s));
+    cairo_set_line_width(cr, panel.stems ? 1.6 : SeriesLineWidth(s, panel.series.size()));
     for (std::size_t i = 0; i < series.x.size(); ++i) {
       const double px = f.XToPixel(series.x[i]);
       const double py = f.YToPixel(Clamp(series.y[i], panel));
@@ -126,17 +138,20 @@ void DrawSeries(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f) {
   cairo_restore(cr);
 }
 
+int LegendRows(const PlotPanel& panel) {
+  int rows = 0;
+  for (const PlotSeries& series : panel.series) rows += series.label.empty() ? 0 : 1;
+  return rows;
+}
+
+// Below the axis label, one row per labelled series, flush right.
 void DrawLegend(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double font) {
-  double y = f.top + f.height - 0.8 * font;
-  for (std::size_t s = panel.series.size(); s-- > 0;) {
+  double y = f.top + f.height + (kAxisLabelRoom + 0.7 * kLegendRow) * font;
+  for (std::size_t s = 0; s < panel.series.size(); ++s) {
     if (panel.series[s].label.empty()) continue;
     cairo_text_extents_t extents;
     cairo_text_extents(cr, panel.series[s].label.c_str(), &extents);
-    const double right = f.left + f.width - 0.6 * font;
-    const double textLeft = right - extents.x_advance;
-    cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.85);
-    cairo_rectangle(cr, textLeft - 2.6 * font, y - 0.8 * font, extents.x_advance + 2.9 * font, 1.5 * font);
-    cairo_fill(cr);
+    const double textLeft = f.left + f.width - extents.x_advance;
     SetColour(cr, SeriesColour(s));
     cairo_set_line_width(cr, 3.0);
     cairo_move_to(cr, textLeft - 2.3 * font, y);
@@ -144,8 +159,23 @@ void DrawLegend(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double
     cairo_stroke(cr);
     cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
     ShowText(cr, textLeft, y, panel.series[s].label, 0.0, 0.5);
-    y -= 1.5 * font;
+    y += kLegendRow * font;
   }
+}
+
+void DrawNote(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double font) {
+  if (panel.note.empty()) return;
+  cairo_set_font_size(cr, 1.1 * font);
+  cairo_text_extents_t extents;
+  cairo_text_extents(cr, panel.note.c_str(), &extents);
+  const double x = f.left + f.width / 2.0, y = f.top + f.height / 2.0;
+  cairo_set_source_rgba(cr, 1.0, 1.0, 1.0, 0.9);
+  cairo_rectangle(cr, x - extents.width / 2.0 - font, y - extents.height / 2.0 - 0.6 * font, extents.width + 2.0 * font,
+                  extents.height + 1.2 * font);
+  cairo_fill(cr);
+  cairo_set_source_rgb(cr, 0.7, 0.1, 0.1);
+  ShowText(cr, x, y, panel.note, 0.5, 0.5);
+  cairo_set_font_size(cr, font);
 }
 
 void DrawPanel(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double font) {
@@ -153,6 +183,7 @@ void DrawPanel(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double 
   DrawGrid(cr, panel, f, font);
   DrawMarkers(cr, panel, f, font);
   DrawSeries(cr, panel, f);
+  DrawNote(cr, panel, f, font);
   DrawLegend(cr, panel, f, font);
   cairo_set_source_rgb(cr, 0.1, 0.1, 0.1);
   cairo_set_line_width(cr, 1.0);
@@ -172,6 +203,8 @@ void DrawPanel(cairo_t* cr, const PlotPanel& panel, const PanelFrame& f, double 
 
 Rgb SeriesColour(std::size_t i) { return kPalette[i % kPalette.size()]; }
 
+double SeriesLineWidth(std::size_t i, std::size_t count) { return 1.6 + 2.0 * static_cast<double>(count - 1 - i); }
+
 bool IsPictureName(const std::string& path) {
   const std::string lower = Lower(path);
   return EndsWith(lower, ".png") || EndsWith(lower, ".svg");
@@ -184,7 +217,7 @@ PanelFrame FrameOf(const PlotPanel& panel, int index, int panelCount, int width,
   f.left = 6.0 * font;
   f.width = width - f.left - 1.5 * font;
   f.top = index * band + 2.6 * font;
-  f.height = band - 2.6 * font - 3.6 * font;
+  f.height = band - 2.6 * font - (kAxisLabelRoom + kLegendRow * LegendRows(panel)) * font;
   f.xMin = panel.xMin;
   f.xMax = panel.xMax;
   f.yMin = panel.yMin;
@@ -196,7 +229,10 @@ std::string DrawPicture(const std::string& path, int width, int height, const st
   if (!IsPictureName(path)) return "a picture's name must end in .png or .svg: " + path;
   if (width < 200 || height < 150 || width > 20000 || height > 20000) return "the picture's size must lie between 200x150 and 20000x20000";
   const bool svg = EndsWith(Lower(path), ".svg");
-  cairo_surface_t* surface = svg ? cairo_svg_surface_create(path.c_str(), width, height)
+  // Drawn into memory, then written whole: a picture that cannot be written
+  // leaves the old one as it was.
+  std::string bytes;
+  cairo_surface_t* surface = svg ? cairo_svg_surface_create_for_stream(AppendBytes, &bytes, width, height)
                                  : cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
   // Sized in pixels, like the PNG, rather than cairo's default points.
   if (svg) cairo_svg_surface_set_document_unit(surface, CAIRO_SVG_UNIT_PX);
@@ -211,12 +247,13 @@ std::string DrawPicture(const std::string& path, int width, int height, const st
   }
   cairo_status_t status = cairo_status(cr);
   cairo_destroy(cr);
-  if (status == CAIRO_STATUS_SUCCESS && !svg) status = cairo_surface_write_to_png(surface, path.c_str());
+  if (status == CAIRO_STATUS_SUCCESS && !svg) status = cairo_surface_write_to_png_stream(surface, AppendBytes, &bytes);
   cairo_surface_finish(surface);
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   cairo_surface_destroy(surface);
-  if (status != CAIRO_STATUS_SUCCESS) return "cannot write " + path + ": " + cairo_status_to_string(status);
-  return {};
+  if (status != CAIRO_STATUS_SUCCESS) return "cannot draw " + path + ": " + cairo_status_to_string(status);
+  const FinishedFileResult written = WriteFinishedFile(path, bytes);
+  return written.Ok() ? std::string{} : FinishedFileFailureText(path, written);
 }
 
 }  // namespace quenlow

@@ -28,10 +28,12 @@ struct PlotPanel {
   bool stems = false;        // draw each point as a stem from 0 (an impulse response)
   std::vector<PlotSeries> series;
   std::vector<PlotMarker> markers;
+  std::string note;  // said across the plotting area, for what it cannot show
 };
 
 // Where a panel's plotting area lies in the picture, in pixels, and where a
-// value falls in it.
+// value falls in it. The legend lies below the plotting area, one row per
+// labelled series, so that it never hides a trace.
 struct PanelFrame {
   double left = 0.0, top = 0.0, width = 0.0, height = 0.0;
   double xMin = 0.0, xMax = 1.0, yMin = 0.0, yMax = 1.0;
@@ -42,11 +44,14 @@ struct PanelFrame {
 
 PanelFrame FrameOf(const PlotPanel& panel, int index, int panelCount, int width, int height);
 
-// The colour of series i, as 8-bit red, green and blue.
+// The colour of series i, as 8-bit red, green and blue. Series are drawn in
+// order, each narrower than the one before, so that where traces coincide
+// every one still shows at the edges of the next.
 struct Rgb {
   int r, g, b;
 };
 Rgb SeriesColour(std::size_t i);
+double SeriesLineWidth(std::size_t i, std::size_t count);
 
 // Whether the name ends in .png or .svg (any case).
 bool IsPictureName(const std::string& path);

@@ -36,6 +36,11 @@ std::string HzText(double hz) {
 
 std::string KHzText(double hz) { return Format("%g kHz", hz / 1000.0); }
 
+std::string HexEscape(unsigned char byte) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  return {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
 // The field's characters, with control characters written as escapes.
 std::string Quoted(const std::string& text, bool shortened) {
   std::string quoted = "\"";
@@ -44,7 +49,7 @@ std::string Quoted(const std::string& text, bool shortened) {
     else if (c == '\r') quoted += "\\r";
     else if (c == '\t') quoted += "\\t";
     else if (c == '"') quoted += "\\\"";
-    else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) quoted += Format("\\x%02x", static_cast<unsigned char>(c));
+    else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) quoted += HexEscape(static_cast<unsigned char>(c));
     else quoted += c;
   }
   return quoted + (shortened ? "\"..." : "\"");
@@ -191,9 +196,20 @@ std::vector<PlotPanel> FilterPanels(const FilterTaps& taps, const std::string& n
                                     int width) {
   const double outputRate = 4.0 * inputRate;
   const MagnitudeCurve curve = MagnitudeResponse(taps, outputRate, std::max(2 * width, 400));
-  double lowest = 0.0;
+  double lowest = 0.0, highest = -INFINITY;
   for (double db : curve.db) {
-    if (std::isfinite(db)) lowest = std::min(lowest, db);
+    if (!std::isfinite(db)) continue;
+    lowest = std::min(lowest, db);
+    highest = std::max(highest, db);
+  }
+  int notFinite = 0, firstNotFinite = 0;
+  double sum = 0.0;
+  for (int k = TapCount - 1; k >= 0; --k) {
+    const double tap = taps[static_cast<std::size_t>(k)];
+    sum += tap;
+    if (std::isfinite(tap)) continue;
+    ++notFinite;
+    firstNotFinite = k + 1;
   }
   PlotPanel magnitude;
   magnitude.title = "Magnitude response of " + name + " at " + KHzText(outputRate);
@@ -203,25 +219,33 @@ std::vector<PlotPanel> FilterPanels(const FilterTaps& taps, const std::string& n
   magnitude.xMax = outputRate / 2.0;
   magnitude.xLabelScale = 1e-3;
   magnitude.yMin = std::max(-200.0, std::floor(lowest / 20.0) * 20.0);
-  magnitude.yMax = 10.0;
+  // Room above the highest peak, however far a filter rises above its DC gain.
+  magnitude.yMax = std::isfinite(highest) ? std::max(10.0, std::ceil((highest + 1.0) / 10.0) * 10.0) : 10.0;
   magnitude.series.push_back({name, curve.hz, curve.db});
   magnitude.markers.push_back({kAudioBandEdge, "20 kHz"});
   magnitude.markers.push_back({inputRate / 2.0, KHzText(inputRate / 2.0) + ": input's Nyquist"});
+  if (notFinite > 0) {
+    magnitude.note = "No response: tap " + std::to_string(firstNotFinite) + " is not a finite number";
+  } else if (sum == 0.0) {
+    magnitude.yLabel = "gain (dB)";
+    magnitude.note = "The DC gain is 0: levels are relative to a gain of 1";
+  }
   std::vector<PlotPanel> panels = {magnitude};
   if (!impulse) return panels;
 
+  // Taps are numbered from 1, as --taps lists them.
   PlotPanel taps_panel;
   taps_panel.title = "Impulse response (the taps)";
   taps_panel.xLabel = "tap";
   taps_panel.yLabel = "value";
-  taps_panel.xMin = -2.0;
-  taps_panel.xMax = TapCount + 1.0;
+  taps_panel.xMin = -1.0;
+  taps_panel.xMax = TapCount + 2.0;
   taps_panel.stems = true;
   PlotSeries series{"", {}, {}};
   double low = 0.0, high = 0.0;
   for (int k = 0; k < TapCount; ++k) {
     const double tap = taps[static_cast<std::size_t>(k)];
-    series.x.push_back(k);
+    series.x.push_back(k + 1);
     series.y.push_back(tap);
     if (std::isfinite(tap)) {
       low = std::min(low, tap);
@@ -231,12 +255,21 @@ std::vector<PlotPanel> FilterPanels(const FilterTaps& taps, const std::string& n
   const double margin = high > low ? 0.08 * (high - low) : 1.0;
   taps_panel.yMin = low - margin;
   taps_panel.yMax = high + margin;
+  if (notFinite > 0) {
+    taps_panel.note = std::to_string(notFinite) + " tap(s) not finite, the first tap " + std::to_string(firstNotFinite) +
+                      ": drawn at the panel's edge";
+  }
   taps_panel.series.push_back(series);
   panels.push_back(taps_panel);
   return panels;
 }
 
 int RunShow(const ShowOptions& options, std::ostream& out, std::ostream& err) {
+  // Usage faults are found before any work.
+  if (!options.plotFile.empty() && !IsPictureName(options.plotFile)) {
+    err << "quenlow-filter show: a picture's name must end in .png or .svg: " << options.plotFile << "\n";
+    return 2;
+  }
   const std::optional<std::string> path = ChooseFile(options, out, err);
   if (!path) return 1;
   FilterTapsReport report;

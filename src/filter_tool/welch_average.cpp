@@ -1,9 +1,14 @@
 #include "filter_tool/welch_average.h"
 
 #include <fftw3.h>
+#include <fcntl.h>
 #include <sndfile.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <numbers>
 
 #include "platform/files.h"
@@ -140,9 +145,17 @@ double FileSampleRate(const std::string& path) {
 
 std::optional<Spectrum> FileSpectrum(const std::string& path, const SpectrumStretch& stretch, int segmentLength,
                                      std::string& error) {
+  // The system's reason first: libsndfile calls an unreadable file one it
+  // does not recognise.
+  if (const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
+    error = path + ": " + std::strerror(errno);
+    return std::nullopt;
+  } else {
+    close(fd);
+  }
   const SoundFile file(path);
   if (file.get() == nullptr) {
-    error = path + ": " + sf_strerror(nullptr);
+    error = path + ": not a recording libsndfile reads (" + sf_strerror(nullptr) + ")";
     return std::nullopt;
   }
   const SF_INFO& info = file.info();
@@ -150,19 +163,25 @@ std::optional<Spectrum> FileSpectrum(const std::string& path, const SpectrumStre
   const auto first = static_cast<sf_count_t>(std::llround(stretch.fromSeconds * rate));
   sf_count_t last = info.frames;
   if (stretch.toSeconds) last = std::min(last, static_cast<sf_count_t>(std::llround(*stretch.toSeconds * rate)));
+  if (info.frames <= 0) {
+    error = path + ": holds no audio";
+    return std::nullopt;
+  }
   if (first < 0 || first >= last) {
-    error = path + ": the stretch asked for lies outside its " + std::to_string(info.frames / rate) + " seconds";
+    char seconds[48];
+    std::snprintf(seconds, sizeof seconds, "%.3f seconds", static_cast<double>(info.frames) / rate);
+    error = path + ": the stretch asked for lies outside its " + seconds;
     return std::nullopt;
   }
   // A short stretch takes a shorter segment rather than none.
   int length = segmentLength;
   while (length > kShortestSegment && length > last - first) length /= 2;
   if (last - first < length) {
-    error = path + ": too short for a spectrum (" + std::to_string(last - first) + " frames)";
+    error = path + ": too short for a spectrum (" + std::to_string(last - first) + (last - first == 1 ? " frame)" : " frames)");
     return std::nullopt;
   }
   if (first > 0 && sf_seek(file.get(), first, SEEK_SET) < 0) {
-    error = path + ": cannot seek: " + sf_strerror(file.get());
+    error = path + ": cannot seek to the stretch asked for";
     return std::nullopt;
   }
 

@@ -21,6 +21,16 @@ double HighestRate(const std::vector<Spectrum>& spectra) {
   return highest;
 }
 
+double HighestLevel(const std::vector<Spectrum>& spectra) {
+  double highest = -INFINITY;
+  for (const Spectrum& s : spectra) {
+    for (std::size_t k = 0; k < s.powers.size(); ++k) {
+      if (std::isfinite(s.LevelDb(k))) highest = std::max(highest, s.LevelDb(k));
+    }
+  }
+  return highest;
+}
+
 void PrintBands(const std::vector<Spectrum>& spectra, std::ostream& out) {
   const double width = BandWidth(spectra);
   out << "Band levels, dB against a full-scale sine, in bands of " << Format("%g Hz", width) << ":\n";
@@ -123,6 +133,11 @@ int RunSpectrum(const SpectrumOptions& options, std::ostream& out, std::ostream&
   if (options.text) {
     PrintBands(spectra, out);
     return 0;
+  }
+  if (const double highest = HighestLevel(spectra); options.floorDb && !(*options.floorDb < highest)) {
+    err << "quenlow-filter spectrum: the floor of " << Format("%g dB", *options.floorDb)
+        << " lies above every level (the highest is " << Format("%.1f dB", highest) << "): nothing would be drawn\n";
+    return 2;
   }
   const std::string failure = DrawPicture(options.output, options.width, options.height,
                                           {SpectrumPanel(spectra, options.floorDb)});

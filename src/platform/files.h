@@ -131,6 +131,16 @@ struct ReplaceCheck {
 };
 ReplaceCheck CheckReplaceable(const std::string& name);
 
+// Where a write to `name` should land: `name` itself, or, when it is a
+// symbolic link, the file the chain of links ends at (which need not exist
+// yet). ELOOP for a chain that never ends. Windows has no links to follow
+// here: the name is taken as it is.
+struct LinkTarget {
+  std::string path;
+  SystemError error = 0;
+};
+LinkTarget FollowLinks(const std::string& name);
+
 // Removes the file; quiet when it is not there. Safe on the way out of an
 // interrupted program (no allocation on POSIX).
 void RemoveFile(const char* name);

@@ -208,6 +208,24 @@ ReplaceCheck CheckReplaceable(const std::string& name) {
   return {Replaceable::Unknown, error};
 }
 
+LinkTarget FollowLinks(const std::string& name) {
+  // As many links as the kernel itself follows before it gives up.
+  constexpr int kMostLinks = 40;
+  std::string path = name;
+  for (int followed = 0; followed <= kMostLinks; ++followed) {
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return {path, 0};
+    std::string target(static_cast<std::size_t>(status.st_size > 0 ? status.st_size : 4096) + 1, '\0');
+    const ssize_t length = readlink(path.c_str(), target.data(), target.size());
+    if (length < 0) return {path, errno};
+    target.resize(static_cast<std::size_t>(length));
+    // A relative target is read from the link's own folder.
+    const std::size_t folderEnd = FileNamePosition(path);
+    path = !target.empty() && target[0] == '/' ? target : path.substr(0, folderEnd) + target;
+  }
+  return {name, ELOOP};
+}
+
 void RemoveFile(const char* name) { unlink(name); }
 
 }  // namespace quenlow::platform

@@ -204,6 +204,8 @@ ReplaceCheck CheckReplaceable(const std::string& name) {
   return {};
 }
 
+LinkTarget FollowLinks(const std::string& name) { return {name, 0}; }
+
 void RemoveFile(const char* name) { DeleteFileW(WidePath(name).c_str()); }
 
 }  // namespace quenlow::platform

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sndfile.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include <filesystem>
 #include <functional>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <string>
 #include <thread>
@@ -26,6 +29,8 @@
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
+#include "batch/terminal_text.h"
+#include "version.h"
 #include "e2e/pty_session.h"
 #include "support/first_difference.h"
 #include "support/recording.h"
@@ -98,6 +103,14 @@ BatchRun RunBatch(const std::string& folder, std::vector<std::string> arguments)
   int status = 0;
   waitpid(pid, &status, 0);
   return BatchRun{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), ReadText(out), ReadText(err)};
+}
+
+bool WaitFor(const std::function<bool()>& condition) {
+  for (int tries = 0; tries < 600; ++tries) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(100ms);
+  }
+  return false;
 }
 
 // Each JSON line's result and reason (null or the text), by input.
@@ -284,16 +297,20 @@ TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {
     std::string said;  // on stdout or stderr
   };
   const Case cases[] = {
-      {{"--version"}, 0, "quenlow-batch 1"},
-      {{"--help"}, 0, "--skip-existing"},
+      {{"--version"}, 0, std::string("quenlow-batch ") + kVersion + "\n"},
+      {{"-V"}, 0, std::string("quenlow-batch ") + kVersion + "\n"},
+      {{"--help"}, 0, "make only the outputs that do not exist yet"},
       {{}, 2, "FILE|FOLDER is required"},
       {{"--only", "both", "a.wav"}, 2, "--only"},
       {{"--filter", "missing.dat", "a.wav"}, 2, "missing.dat cannot be read"},
       {{"--filter", "missing.dat", "--allow-no-filter", "a.wav"}, 0, "dither only"},
       {{"--filter", "missing.dat", "--only", "unfiltered", "a.wav"}, 0, "1 done"},
       {{"no such.wav"}, 1, "no such.wav: rejected: cannot be opened"},
-      {{"-o", "a.wav", "a.wav"}, 1, "a.wav: failed: the folder a.wav cannot be made"},
-      {{"a QLW filtered.wav"}, 0, "skipped, an output of this program"},
+      // An output folder that cannot be is found once, before any work.
+      {{"-o", "a.wav", "a.wav", "a.wav"}, 2, "quenlow-batch: --output: a.wav is not a folder"},
+      {{"-o", "", "a.wav"}, 2, "quenlow-batch: --output: the folder's name is empty"},
+      {{"--bogus", "a.wav"}, 2, "quenlow-batch: The following argument was not expected: --bogus"},
+      {{"a QLW filtered.wav"}, 0, "skipped, named as this program names its outputs, so taken for one: rename it"},
   };
   for (const Case& c : cases) {
     for (const std::string& name : folder.Entries()) {
@@ -359,7 +376,7 @@ TEST(InstalledBatch, RunsFromAnyFolderWithTheInstalledFilter) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(test::FirstDifference(ReadWholeFile(folder.Path("a QLW filtered.wav")), DialogueJob(music).filtered, 44), "");
-  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1"));
+  EXPECT_TRUE(fs::exists(QUENLOW_STAGE_DIR "/share/man/man1/quenlow-batch.1.gz"));
 }
 
 // The job's progress, which the batch draws from: on the job's own thread,
@@ -430,9 +447,308 @@ TEST(BatchJson, FileNamesOfAnyBytesGiveValidJson) {
   report.result = FileResult::Rejected;
   report.reason = "This is not a Wave file";
   EXPECT_EQ(JsonLine(report),
-            "{\"input\":\"a \\\"b\\\"\\\\c\\u0009d\\u0001\xC3\xA9\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD.wav\","
+            "{\"input\":\"a \\\"b\\\"\\\\c\\u0009d\\u0001\xC3\xA9\\udcff\\udce2\\udc82.wav\","
             "\"outputs\":[],\"frames\":0,\"seconds\":0.000,\"result\":\"rejected\","
-            "\"reason\":\"This is not a Wave file\",\"elapsed\":0.000}");
+            "\"reason\":\"This is not a Wave file\",\"elapsed\":0.000,\"warnings\":[]}");
+}
+
+// The escape of a byte that is not UTF-8 is undone without doubt: decoding
+// the JSON string (\uXXXX to UTF-8, \udcXX back to the byte) gives every
+// name back, whatever its bytes.
+std::string DecodedJsonString(const std::string& json) {
+  std::string bytes;
+  for (std::size_t i = 1; i + 1 < json.size(); ++i) {
+    if (json[i] != '\\') {
+      bytes += json[i];
+      continue;
+    }
+    const char kind = json[++i];
+    if (kind != 'u') {
+      bytes += kind;
+      continue;
+    }
+    const unsigned code = static_cast<unsigned>(std::stoul(json.substr(i + 1, 4), nullptr, 16));
+    i += 4;
+    if (code >= 0xDC80 && code <= 0xDCFF) {
+      bytes += static_cast<char>(code - 0xDC00);
+    } else {
+      bytes += static_cast<char>(code);  // the controls, all below 0x80
+    }
+  }
+  return bytes;
+}
+
+TEST(BatchJson, UndecodableBytesInANameComeBackExactly) {
+  const std::string names[] = {
+      std::string("caf\xE9.wav"),                 // Latin-1
+      std::string("\xC3\xA9t\xC3\xA9.wav"),       // UTF-8 stays as it is
+      std::string("\xED\xB2\x80 surrogate.wav"),  // the escape's own code point, written out: not UTF-8
+      std::string("\xF0\x9F\x8E\xB5\xF0\x9F.wav"),
+      std::string("\xC0\xAF overlong \x7F\x1B.wav"),
+  };
+  for (const std::string& name : names) {
+    FileReport report;
+    report.input = name;
+    const std::string line = JsonLine(report);
+    const std::size_t start = line.find(":\"") + 1;
+    const std::string json = line.substr(start, line.find("\",\"outputs\"") + 1 - start);
+    EXPECT_EQ(DecodedJsonString(json), name) << json;
+    EXPECT_EQ(json.find("\xEF\xBF\xBD"), std::string::npos) << json;
+  }
+}
+
+// The coefficient files that give no filter: each would make every filtered
+// output dither alone.
+TEST(BatchFilter, AFileThatGivesNoFilterIsRefusedBeforeAnyWorkUnlessAllowed) {
+  const ScratchFolder folder;
+  test::WriteRecording(folder, "a.wav", Music(2000));
+  test::WriteRecording(folder, "b.wav", Music(2000));
+  std::string lineFeeds = ReadText(kSuppliedFilter);
+  lineFeeds.erase(std::remove(lineFeeds.begin(), lineFeeds.end(), '\r'), lineFeeds.end());
+  std::string nans;
+  for (int k = 0; k < 215; ++k) nans += k == 2 ? "1e999\r\n" : "0\r\n";
+  std::string zeros;
+  for (int k = 0; k < 215; ++k) zeros += "0\r\n";
+  const struct {
+    const char* name;
+    std::string text;
+    std::vector<std::string> warnings;  // in order
+  } cases[] = {
+      {"empty.dat", "", {"empty.dat: all 215 taps are 0", "empty.dat holds only 0 of 215 numbers"}},
+      {"lf.dat", lineFeeds, {"lf.dat has bare line feeds (LF without CR) for line ends: only 1 of 215 numbers"}},
+      {"nonfinite.dat", nans, {"nonfinite.dat: tap 3 is not a finite number"}},
+      {"zeros.dat", zeros, {"zeros.dat: all 215 taps are 0"}},
+      {"junk.dat", std::string("\x89PNG\r\n\x1A\n\0\0\xFF", 12), {"junk.dat: all 215 taps are 0"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    folder.Write(c.name, Bytes(c.text.begin(), c.text.end()));
+    const BatchRun refused = RunBatch(folder.path(), {"--json", "--filter", c.name, "a.wav", "b.wav"});
+    EXPECT_EQ(refused.status, 2) << refused.err;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("no usable filter"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(folder.Path("a QLW filtered.wav")));
+
+    const BatchRun allowed = RunBatch(folder.path(), {"--json", "--allow-no-filter", "--filter", c.name, "a.wav", "b.wav"});
+    EXPECT_EQ(allowed.status, 0) << allowed.err;
+    std::size_t after = 0;
+    for (const std::string& warning : c.warnings) {
+      // Once in the batch's lines, before the first file, in order; in the
+      // JSON of every file.
+      const std::size_t at = allowed.err.find("quenlow-batch: warning: " + warning);
+      ASSERT_NE(at, std::string::npos) << allowed.err;
+      EXPECT_GE(at, after) << allowed.err;
+      after = at;
+      EXPECT_EQ(allowed.err.find(warning, at + 25), std::string::npos) << allowed.err;
+      EXPECT_LT(at, allowed.err.find("[1/2]")) << allowed.err;
+      const std::size_t firstJson = allowed.out.find("\"warnings\":[\"" + std::string(c.name));
+      ASSERT_NE(firstJson, std::string::npos) << allowed.out;
+      EXPECT_NE(allowed.out.find(warning, allowed.out.find('\n') + 1), std::string::npos) << allowed.out;
+    }
+    fs::remove(folder.Path("a QLW unfiltered.wav"));
+    fs::remove(folder.Path("a QLW filtered.wav"));
+    fs::remove(folder.Path("b QLW unfiltered.wav"));
+    fs::remove(folder.Path("b QLW filtered.wav"));
+  }
+}
+
+// Runs a shell line in the folder; the batch is $B.
+int Shell(const std::string& folder, const std::string& line, std::string& err) {
+  const ScratchFolder streams;
+  const std::string command = "cd '" + folder + "' && B='" QUENLOW_BATCH_BINARY "' bash -c 'set -o pipefail; " + line +
+                              "' 2> '" + streams.Path("err") + "'";
+  const int status = std::system(command.c_str());
+  err = ReadText(streams.Path("err"));
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(BatchJson, AJsonLogThatCannotBeWrittenIsSaidOnceAndEndsWithStatusOne) {
+  const ScratchFolder folder;
+  for (const char* name : {"a.wav", "b.wav", "c.wav"}) test::WriteRecording(folder, name, Music(30000));
+  const std::string batch = "\"$B\" --json --filter " + kSuppliedFilter + " a.wav b.wav c.wav";
+  const struct {
+    const char* what;
+    std::string line;
+  } cases[] = {
+      {"a full disk", batch + " > /dev/full"},
+      {"a closed standard output", batch + " >&-"},
+      {"a reader that goes away", batch + " | head -c 1 > /dev/null"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string err;
+    EXPECT_EQ(Shell(folder.path(), c.line, err), 1) << err;
+    const std::size_t said = err.find("quenlow-batch: the JSON log cannot be written to standard output: ");
+    ASSERT_NE(said, std::string::npos) << err;
+    EXPECT_EQ(err.find("JSON log", said + 20), std::string::npos) << err;
+    // The work itself goes on.
+    EXPECT_NE(err.find("3 done"), std::string::npos) << err;
+    EXPECT_TRUE(fs::exists(folder.Path("c QLW filtered.wav")));
+  }
+}
+
+TEST(BatchLines, NamesWithControlCharactersStayOnOneLineAndNeverReachTheTerminal) {
+  const ScratchFolder folder;
+  const struct {
+    std::string name;
+    std::string shown;
+  } cases[] = {
+      {"clear\x1b[2J\x1b[H.wav", "clear\\x1b[2J\\x1b[H.wav"},
+      {"two\nlines.wav", "two\\nlines.wav"},
+      {"tab\there.wav", "tab\\there.wav"},
+      {"latin\xE9\x9B.wav", "latin\\xe9\\x9b.wav"},
+      {"c1 \xC2\x9B" "31m.wav", "c1 \\xc2\\x9b31m.wav"},
+  };
+  std::vector<std::string> arguments = {"--filter", kSuppliedFilter};
+  for (const auto& c : cases) {
+    test::WriteRecording(folder, c.name, Music(100));
+    arguments.push_back(c.name);
+  }
+  const BatchRun run = RunBatch(folder.path(), arguments);
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char control : {'\x1b', '\t', '\r'}) EXPECT_EQ(run.err.find(control), std::string::npos) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 6) << run.err;  // a line a file, and the summary
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const std::string line = "[" + std::to_string(i + 1) + "/5] " + cases[i].shown + ": done, ";
+    EXPECT_NE(run.err.find(line), std::string::npos) << line << "\n" << run.err;
+  }
+}
+
+TEST(BatchInputs, AFLACOfUnknownLengthIsCountedAndGivesTheDialoguesBytes) {
+  const ScratchFolder folder;
+  const std::vector<std::int16_t> music = Music(30000);
+  WriteEncoded(folder.Path("piped.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, music);
+  // STREAMINFO's 36-bit total of samples, as an encoder writing to a pipe
+  // leaves it: 0.
+  Bytes flac = ReadWholeFile(folder.Path("piped.flac"));
+  ASSERT_EQ(std::string(flac.begin(), flac.begin() + 4), "fLaC");
+  flac[21] &= 0xF0;
+  std::fill(flac.begin() + 22, flac.begin() + 26, 0);
+  folder.Write("piped.flac", flac);
+  const BatchRun run = RunBatch(folder.path(), {"--json", "--filter", kSuppliedFilter, "piped.flac"});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"frames\":30000,"), std::string::npos) << run.out;
+  const DialogueOutputs expected = DialogueJob(music);
+  EXPECT_TRUE(ReadWholeFile(folder.Path("piped QLW unfiltered.wav")) == expected.unfiltered);
+  EXPECT_TRUE(ReadWholeFile(folder.Path("piped QLW filtered.wav")) == expected.filtered);
+}
+
+TEST(BatchInputs, ReasonsAreWordedForTheUser) {
+  const ScratchFolder folder;
+  WriteEncoded(folder.Path("mono.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 1, Music(1000));
+  WriteEncoded(folder.Path("cut.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, Music(300000));
+  Bytes cut = ReadWholeFile(folder.Path("cut.flac"));
+  cut.resize(cut.size() / 2);
+  folder.Write("cut.flac", cut);
+  const BatchRun run = RunBatch(folder.path(), {"--json", "--filter", kSuppliedFilter, "mono.flac", "cut.flac"});
+  EXPECT_EQ(run.status, 1);
+  const std::map<std::string, std::string> results = Results(run.out);
+  EXPECT_EQ(results.at("mono.flac"), "rejected: This is not a stereo file (1 channel)");
+  const std::string& cutResult = results.at("cut.flac");
+  EXPECT_EQ(cutResult.rfind("failed: cannot be decoded past frame ", 0), 0u) << cutResult;
+  for (const char* never : {"No Error", "psf_", "cut.flac cannot"}) {
+    EXPECT_EQ(cutResult.find(never), std::string::npos) << cutResult;
+  }
+}
+
+// A folder past the system's limit for a path is said, apart from the files.
+TEST(BatchInputs, AFolderThatCannotBeListedIsSaidAndNotCountedAsAFile) {
+  const ScratchFolder folder;
+  test::WriteRecording(folder, "a.wav", Music(100));
+  const std::string step(200, 'd');
+  int fd = open(folder.path().c_str(), O_RDONLY | O_DIRECTORY);
+  std::vector<int> chain;
+  for (int level = 0; level < 24 && fd >= 0; ++level) {
+    ASSERT_EQ(mkdirat(fd, step.c_str(), 0755), 0);
+    chain.push_back(fd);
+    fd = openat(fd, step.c_str(), O_RDONLY | O_DIRECTORY);
+  }
+  ASSERT_GE(fd, 0);
+  close(fd);
+  const BatchRun run = RunBatch(folder.path(), {"-r", "--json", "--filter", kSuppliedFilter, "."});
+  // Removed from the deepest up, through the open folders.
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    unlinkat(*it, step.c_str(), AT_REMOVEDIR);
+    close(*it);
+  }
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("cannot be listed: File name too long"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("[1/1] ./a.wav: done"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("1 file: 1 done, 0 skipped, 0 rejected, 0 failed; "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("; 1 folder could not be listed"), std::string::npos) << run.err;
+  EXPECT_NE(run.out.find("\"result\":\"unlisted\""), std::string::npos) << run.out;
+}
+
+// What the progress line may hold: whole characters, as many cells as fit.
+TEST(BatchProgressText, LinesAreCutByCellsBetweenCharacters) {
+  const struct {
+    std::string text;
+    std::size_t cells;
+    std::string fits;
+    std::size_t width;
+  } cases[] = {
+      {"abcdef", 4, "abcd", 6},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9", 2, "\xC3\xA9\xC3\xA9", 3},                 // two bytes, one cell each
+      {"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E", 5, "\xE6\x97\xA5\xE6\x9C\xAC", 6},  // wide: two cells each
+      {"e\xCC\x81" "f", 1, "e\xCC\x81", 2},                                   // a combining accent takes none
+      {"ab\xFF" "cd", 3, "ab\xFF", 5},                                        // a stray byte: one cell
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(FitToCells(c.text, c.cells), c.fits) << c.text;
+    EXPECT_EQ(CellWidth(c.text), c.width) << c.text;
+  }
+}
+
+// Stopped, at a terminal or in a script: the line in progress is ended and
+// the batch says what was done and how to go on.
+TEST(BatchAtATerminal, AStopSaysWhatWasDoneAndHowToGoOn) {
+  const ScratchFolder folder;
+  const int frames = 20'000'000;
+  test::HeaderFigures figures;
+  figures.dataSize = 4 * frames;
+  Bytes file = test::CanonicalHeader(figures);
+  file.resize(44 + 4 * static_cast<std::size_t>(frames));
+  for (std::size_t i = 44; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
+  folder.Write("long \xE6\x97\xA5\xE6\x9C\xAC.wav", file);
+  test::WriteRecording(folder, "a short one.wav", Music(1000));
+
+  e2e::PtySession session;
+  session.SetProgram(QUENLOW_BATCH_BINARY, {"--filter", kSuppliedFilter, "."});
+  ASSERT_TRUE(session.Start(folder.path(), {}, 24, 60));
+  ASSERT_TRUE(session.WaitUntil([&] { return session.Row(2).find("[2/2] [#") == 0; }, 60s)) << session.Screen();
+  session.Signal(SIGTERM);
+  EXPECT_EQ(session.WaitForExit(30s), 128 + SIGTERM);
+  const std::string screen = session.Screen();
+  // The words wrap at the terminal's edge: read as one text.
+  std::string words;
+  for (int row = 3; row <= 8; ++row) words += session.Row(row);
+  EXPECT_NE(screen.find("[1/2] ./a short one.wav: done"), std::string::npos) << screen;
+  // The bar stays where it stopped, and the words follow on lines of their
+  // own.
+  EXPECT_EQ(session.Row(2).find("[2/2] [#"), 0u) << screen;
+  EXPECT_EQ(words.find("Stopped during [2/2] ./long \xE6\x97\xA5\xE6\x9C\xAC.wav"), 0u) << screen;
+  EXPECT_NE(words.find("1 done, 0 skipped, 0 rejected, 0 failed, 1 not done."), std::string::npos) << screen;
+  EXPECT_NE(words.find("run the same command again with --skip-existing."), std::string::npos) << screen;
+
+  // In a script, the same words after the files' lines.
+  const ScratchFolder streams;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.path().c_str()) != 0 || !std::freopen(streams.Path("err").c_str(), "w", stderr)) _exit(126);
+    execl(QUENLOW_BATCH_BINARY, QUENLOW_BATCH_BINARY, "--skip-existing", "--filter", kSuppliedFilter.c_str(), ".",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  ASSERT_TRUE(WaitFor([&] { return ReadText(streams.Path("err")).find("[1/2]") != std::string::npos; }));
+  std::this_thread::sleep_for(500ms);
+  kill(pid, SIGINT);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGINT));
+  const std::string err = ReadText(streams.Path("err"));
+  EXPECT_NE(err.find("Stopped during [2/2]"), std::string::npos) << err;
+  EXPECT_NE(err.find("To go on, run the same command again.\n"), std::string::npos) << err;
+  EXPECT_EQ(Tree(folder.path()).size(), 4u);  // the two recordings and the short one's outputs
 }
 
 TEST_F(MixedAlbum, AFolderUnderAnOutputFolderHasItsSubfoldersMirrored) {

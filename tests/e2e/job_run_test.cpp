@@ -234,7 +234,7 @@ TEST_F(JobRun, TheInstalledProgramUsesTheInstalledFilterFromAnyFolder) {
   const std::string installed = QUENLOW_STAGE_DIR "/bin/quenlow";
   ASSERT_TRUE(FileExistsAt(installed)) << "the install fixture did not run";
   ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/quenlow/recfilt.dat"));
-  ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/man/man1/quenlow.1"));
+  ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/man/man1/quenlow.1.gz"));
   ASSERT_TRUE(FileExistsAt(QUENLOW_STAGE_DIR "/share/doc/quenlow/README.md"));
   session.SetProgram(installed);
   const std::vector<std::int16_t> samples = FixedSamples(60);

@@ -3,7 +3,9 @@
 // show takes the file the job would take.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,11 +16,13 @@
 #include <vector>
 
 #include "support/wav_test_files.h"
+#include "version.h"
 
 namespace quenlow {
 namespace {
 
 using ::testing::HasSubstr;
+using ::testing::Not;
 
 const std::string kSuppliedFile = QUENLOW_SOURCE_DIR "/data/recfilt.dat";
 
@@ -126,15 +130,37 @@ TEST(FilterCommand, ShowTakesTheFileTheJobTakes) {
 
 TEST(FilterCommand, WrongUsageEndsWithStatusTwoAndSaysWhy) {
   const struct {
-    const char* arguments;
+    std::string arguments;
     const char* says;
   } cases[] = {
-      {"", "A subcommand is required"},
+      {"", "quenlow-filter: A subcommand is required"},
       {"design --window triangle out.dat", "unknown window triangle"},
       {"design --beta 5 --attenuation 60 out.dat", "at most one of --beta, --transition and --attenuation"},
       {"design --rate 32000 out.dat", "--rate"},
-      {"show --size 10x10", "WIDTHxHEIGHT"},
+      {"show --plot a.png --size 10x10", "WIDTHxHEIGHT"},
       {"spectrum a.wav", "-o FILE.png|FILE.svg, or ask for --text"},
+      // Every fault names the program.
+      {"show --bogus", "quenlow-filter: The following argument was not expected: --bogus"},
+      // Options that mean nothing without a picture, or with the text.
+      {"show --impulse", "--impulse requires --plot"},
+      {"show --rate 48000", "--rate requires --plot"},
+      {"show --size 800x600", "--size requires --plot"},
+      {"spectrum a.wav --text --floor -80", "excludes"},
+      {"spectrum a.wav --text -o a.png", "excludes"},
+      // An empty name is not a name left out.
+      {"show --plot ''", "--plot: the file name is empty"},
+      {"spectrum a.wav -o ''", "the file name is empty"},
+      {"design ''", "the file name is empty"},
+      // A floor that draws nothing, or is no number.
+      {"spectrum a.wav -o a.png --floor 10", "the floor must be a number of dB from -400 to 0"},
+      {"spectrum a.wav -o a.png --floor nan", "the floor must be a number of dB from -400 to 0"},
+      {"spectrum a.wav -o a.png --floor -1e9", "the floor must be a number of dB from -400 to 0"},
+      // A picture of another kind, before the file is read.
+      {"show " + kSuppliedFile + " --plot response.jpg", "must end in .png or .svg"},
+      // Transition bands that cross 0 Hz or half the output rate.
+      {"design --cutoff 1 out.dat", "the transition band (-2052 to 2054 Hz) must lie between 0 Hz and half"},
+      {"design --cutoff 88199 out.dat", "the transition band (86146 to 90252 Hz) must lie between"},
+      {"design --cutoff 500 --window blackman out.dat", "the transition band"},
   };
   const test::ScratchFolder folder;
   for (const auto& c : cases) {
@@ -142,8 +168,60 @@ TEST(FilterCommand, WrongUsageEndsWithStatusTwoAndSaysWhy) {
     const Ran run = Command(folder.path(), c.arguments);
     EXPECT_EQ(run.status, 2);
     EXPECT_THAT(run.output, HasSubstr(c.says));
+    EXPECT_THAT(run.output, Not(HasSubstr("Figures")));
   }
   EXPECT_TRUE(folder.Entries().empty());
+}
+
+TEST(FilterCommand, DesignWritesThroughALinkKeepsItsModeAndSaysWhyItCannotWrite) {
+  const test::ScratchFolder folder;
+  folder.Write("kept.dat", test::Bytes{'o'});
+  ASSERT_EQ(chmod(folder.Path("kept.dat").c_str(), 0444), 0);
+  ASSERT_EQ(symlink("kept.dat", folder.Path("link.dat").c_str()), 0);
+  const Ran linked = Command(folder.path(), "design link.dat");
+  if (geteuid() == 0) {
+    ASSERT_EQ(linked.status, 0) << linked.output;
+    EXPECT_EQ(FileText(folder.Path("kept.dat")), FileText(kSuppliedFile));
+    struct stat status {};
+    ASSERT_EQ(stat(folder.Path("kept.dat").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0444u);
+  } else {
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_THAT(linked.output, HasSubstr("read-only"));
+  }
+  struct stat link {};
+  ASSERT_EQ(lstat(folder.Path("link.dat").c_str(), &link), 0);
+  EXPECT_TRUE(S_ISLNK(link.st_mode));
+
+  const Ran nowhere = Command(folder.path(), "design missing/out.dat");
+  EXPECT_EQ(nowhere.status, 1);
+  EXPECT_THAT(nowhere.output, HasSubstr("cannot write missing/out.dat: No such file or directory"));
+}
+
+TEST(FilterCommand, DesignWarnsWithTheMeasuredFigureWhenTheStopbandFallsShort) {
+  const struct {
+    const char* design;
+    bool warned;
+  } cases[] = {
+      {"--attenuation 100", false},
+      {"--attenuation 120", false},
+      {"--attenuation 160", true},
+      {"--attenuation 300", true},
+      {"--beta 40", true},
+  };
+  const test::ScratchFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.design);
+    const Ran run = Command(folder.path(), std::string("design ") + c.design + " out.dat");
+    EXPECT_EQ(run.status, 0) << run.output;
+    const std::size_t warning = run.output.find("warning: the stopband measures ");
+    EXPECT_EQ(warning != std::string::npos, c.warned) << run.output;
+    if (warning == std::string::npos) continue;
+    // The figure warned of is the figure measured.
+    const std::vector<double> measured = Figures("\n  " + run.output.substr(run.output.find("stopband from")), "stopband from");
+    ASSERT_GE(measured.size(), 2u) << run.output;
+    EXPECT_NEAR(std::strtod(run.output.c_str() + warning + 31, nullptr), measured[1], 0.051);
+  }
 }
 
 // A write cut short by a file-size limit of 1 kB (the file is about 5 kB):
@@ -154,6 +232,16 @@ TEST(FilterCommand, ADesignWhoseWriteFailsLeavesNoFile) {
   EXPECT_EQ(ran.status, 1) << ran.output;
   EXPECT_THAT(ran.output, HasSubstr("quenlow-filter design: cannot write new.dat"));
   EXPECT_EQ(folder.Entries(), std::vector<std::string>{});
+}
+
+// Both spellings print the project's version and nothing else.
+TEST(FilterCommand, VersionIsTheProjectsVersion) {
+  const test::ScratchFolder folder;
+  for (const char* flag : {"--version", "-V"}) {
+    const Ran run = Command(folder.path(), flag);
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.output, std::string("quenlow-filter ") + kVersion + "\n") << flag;
+  }
 }
 
 }  // namespace

@@ -97,6 +97,39 @@ TEST(Show, WarnsOfTapsTheFastPathCannotServeAndOfAnEndMark) {
   EXPECT_THAT(shown.out, HasSubstr("an end-of-file mark (1A hex) on line 3 ends the fields"));
 }
 
+TEST(Show, ControlBytesInAFieldAreShownAsTheirOwnEscapes) {
+  const struct {
+    const char* text;
+    const char* shown;
+  } cases[] = {
+      {"1\x01\r\n0.5\r\n", "field 1, line 1: \"1\\x01\"\n"},
+      {"1\x1b[2J\r\n0.5\r\n", "field 1, line 1: \"1\\x1b[2J\"\n"},
+      {"0.5\r\n2\x7f\x1f\r\n", "field 2, line 2: \"2\\x7f\\x1f\"\n"},
+      {"1\t\x0b\r\n", "field 1, line 1: \"1\\t\\x0b\"\n"},
+  };
+  const test::ScratchFolder folder;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.shown);
+    // Shown twice: the same bytes give the same text every time.
+    const Shown first = Show(folder, c.text);
+    const Shown second = Show(folder, c.text);
+    EXPECT_THAT(first.out, HasSubstr(c.shown));
+    EXPECT_EQ(first.out, second.out);
+  }
+}
+
+TEST(Show, APictureNameOfAnotherKindIsRefusedBeforeAnyWork) {
+  const test::ScratchFolder folder;
+  folder.Write("filter.dat", test::Bytes{'1', '\r', '\n'});
+  ShowOptions options;
+  options.file = folder.Path("filter.dat");
+  options.plotFile = folder.Path("response.jpg");
+  std::ostringstream out, err;
+  EXPECT_EQ(RunShow(options, out, err), 2);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_THAT(err.str(), HasSubstr("must end in .png or .svg"));
+}
+
 TEST(Show, AMissingFileIsAnError) {
   ShowOptions options;
   options.file = "/nonexistent/recfilt.dat";

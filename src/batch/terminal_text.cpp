@@ -1,0 +1,121 @@
+#include "batch/terminal_text.h"
+
+#include <locale.h>
+
+#include <cwchar>
+
+namespace quenlow {
+namespace {
+
+// The length of the well-formed UTF-8 sequence at `i` and its code point,
+// or 0 for a byte that starts none (overlong forms and surrogates included).
+std::size_t SequenceAt(const std::string& text, std::size_t i, char32_t& code) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    code = c;
+    return 1;
+  }
+  const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (next & 0x3Fu);
+  }
+  if (length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) return 0;
+  if (length == 4 && (code < 0x10000 || code > 0x10FFFF)) return 0;
+  return length;
+}
+
+std::string Hex(unsigned char byte) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  return {'\\', 'x', kDigits[byte >> 4], kDigits[byte & 0x0F]};
+}
+
+// The main blocks of combining marks and of wide characters, for a system
+// without a UTF-8 locale to ask.
+int CellsByBlock(char32_t code) {
+  constexpr char32_t kCombining[][2] = {
+      {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F}};
+  constexpr char32_t kWide[][2] = {{0x1100, 0x115F}, {0x2E80, 0x303E},   {0x3041, 0x33FF},   {0x3400, 0x4DBF},
+                                   {0x4E00, 0x9FFF}, {0xA000, 0xA4CF},   {0xAC00, 0xD7A3},   {0xF900, 0xFAFF},
+                                   {0xFE30, 0xFE4F}, {0xFF00, 0xFF60},   {0xFFE0, 0xFFE6},   {0x1F300, 0x1F64F},
+                                   {0x1F900, 0x1F9FF}, {0x20000, 0x3FFFD}};
+  for (const auto& block : kCombining) {
+    if (code >= block[0] && code <= block[1]) return 0;
+  }
+  for (const auto& block : kWide) {
+    if (code >= block[0] && code <= block[1]) return 2;
+  }
+  return 1;
+}
+
+// The cells of one character, by the C library's tables for UTF-8 whatever
+// the user's locale (the locale is this thread's alone while asked).
+int CharacterCells(char32_t code) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (code < 0x80) return 1;
+  if (utf8 == static_cast<locale_t>(nullptr)) return CellsByBlock(code);
+  const locale_t before = uselocale(utf8);
+  const int cells = wcwidth(static_cast<wchar_t>(code));
+  uselocale(before);
+  return cells < 0 ? 1 : cells;
+}
+
+}  // namespace
+
+std::string VisibleText(const std::string& text) {
+  std::string visible;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    char32_t code = 0;
+    const std::size_t length = SequenceAt(text, i, code);
+    if (c == '\n') {
+      visible += "\\n";
+    } else if (c == '\t') {
+      visible += "\\t";
+    } else if (c == '\r') {
+      visible += "\\r";
+    } else if (length == 0 || c < 0x20 || c == 0x7F || (code >= 0x80 && code < 0xA0)) {
+      // The C1 controls (U+0080..U+009F) act on some terminals as ESC does.
+      if (length == 0 || length == 1) {
+        visible += Hex(c);
+      } else {
+        for (std::size_t k = 0; k < length; ++k) visible += Hex(static_cast<unsigned char>(text[i + k]));
+      }
+    } else {
+      visible.append(text, i, length);
+    }
+    i += length == 0 ? 1 : length;
+  }
+  return visible;
+}
+
+std::size_t CellWidth(const std::string& text) {
+  std::size_t cells = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t code = 0;
+    const std::size_t length = SequenceAt(text, i, code);
+    cells += length == 0 ? 1 : static_cast<std::size_t>(CharacterCells(code));
+    i += length == 0 ? 1 : length;
+  }
+  return cells;
+}
+
+std::string FitToCells(const std::string& text, std::size_t cells) {
+  std::size_t used = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    char32_t code = 0;
+    std::size_t length = SequenceAt(text, i, code);
+    const std::size_t width = length == 0 ? 1 : static_cast<std::size_t>(CharacterCells(code));
+    if (length == 0) length = 1;
+    if (used + width > cells) break;
+    used += width;
+    i += length;
+  }
+  return text.substr(0, i);
+}
+
+}  // namespace quenlow
