@@ -1,6 +1,6 @@
 # The archive a Windows user downloads: build-windows/quenlow-<version>-win64.zip
-# holding quenlow.exe, recfilt.dat, the README as text, how to run it, the
-# licence and the notices of the libraries linked into quenlow.exe.
+# holding quenlow.exe, recfilt.dat, README.txt (the README for Windows users),
+# the licence and the notices of the libraries linked into quenlow.exe.
 #   cmake --build build-windows --target windows_zip
 set(QUENLOW_ZIP_NAME quenlow-${PROJECT_VERSION}-win64)
 set(QUENLOW_ZIP_STAGE ${CMAKE_BINARY_DIR}/package/${QUENLOW_ZIP_NAME})
@@ -8,11 +8,9 @@ add_custom_target(windows_zip
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${QUENLOW_ZIP_STAGE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${QUENLOW_ZIP_STAGE}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quenlow> ${PROJECT_SOURCE_DIR}/data/recfilt.dat ${QUENLOW_ZIP_STAGE}
-  # Text files with the line ends Notepad has always understood.
-  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/README.md -DOUT=${QUENLOW_ZIP_STAGE}/README.txt
+  # Plain ASCII with the line ends Notepad has always understood.
+  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/docs/windows-readme.txt -DOUT=${QUENLOW_ZIP_STAGE}/README.txt
           -P ${PROJECT_SOURCE_DIR}/cmake/WindowsText.cmake
-  COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/docs/windows-how-to-run.txt
-          -DOUT=${QUENLOW_ZIP_STAGE}/HOW-TO-RUN.txt -P ${PROJECT_SOURCE_DIR}/cmake/WindowsText.cmake
   COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/LICENSE -DOUT=${QUENLOW_ZIP_STAGE}/LICENSE.txt
           -P ${PROJECT_SOURCE_DIR}/cmake/WindowsText.cmake
   COMMAND ${CMAKE_COMMAND} -DIN=${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES

@@ -25,6 +25,15 @@ struct TerminalGuard {
 
 bool FileExists(const std::string& name) { return platform::FileOpens(name); }
 
+std::string NameToOpen(const std::string& typed) {
+  if (FileExists(typed)) return typed;
+  const bool quoted = typed.size() > 2 && typed.front() == '"' && typed.back() == '"' &&
+                      typed.find('"', 1) == typed.size() - 1;
+  if (!quoted) return typed;
+  const std::string inside = typed.substr(1, typed.size() - 2);
+  return FileExists(inside) ? inside : typed;
+}
+
 int RunPromptCycle() {
   std::string error;
   if (!console::SetUpWindow(error)) {
@@ -34,7 +43,7 @@ int RunPromptCycle() {
   TerminalGuard guard;
   for (;;) {
     console::DrawStartScreen();
-    const std::string name = console::PromptFileName();
+    const std::string name = NameToOpen(console::PromptFileName());
     if (!FileExists(name)) {
       console::ShowError(kNotFound);
       continue;

@@ -14,6 +14,8 @@
 #include <string>
 #include <utility>
 
+#include "console/console_settings_windows.h"
+#include "console/key_decoder_windows.h"
 #include "console/screen_size.h"
 #include "platform/interruption_watch.h"
 #include "platform/wide_text.h"
@@ -38,7 +40,7 @@ struct SavedConsole {
   std::array<wchar_t, 1024> title{};  // empty when the console had none
   CONSOLE_CURSOR_INFO cursor{25, TRUE};
   HWND window = nullptr;
-  bool menuChanged = false;
+  RemovedMenuEntries menu;
   HICON bigIcon = nullptr;
   HICON smallIcon = nullptr;
   bool iconChanged = false;
@@ -70,19 +72,6 @@ wchar_t Glyph(char32_t ch) {
   if (ch == 0x7F) return static_cast<wchar_t>(0x2421);
   if (ch > 0xFFFF || (ch >= 0xD800 && ch <= 0xDFFF)) return static_cast<wchar_t>(0xFFFD);
   return static_cast<wchar_t>(ch);
-}
-
-bool AloneIsNoKey(WORD virtualKey) {
-  switch (virtualKey) {
-    case VK_SHIFT: case VK_LSHIFT: case VK_RSHIFT:
-    case VK_CONTROL: case VK_LCONTROL: case VK_RCONTROL:
-    case VK_MENU: case VK_LMENU: case VK_RMENU:
-    case VK_CAPITAL: case VK_NUMLOCK: case VK_SCROLL:
-    case VK_LWIN: case VK_RWIN:
-      return true;
-    default:
-      return false;
-  }
 }
 
 class ConsoleWindowBackend final : public ConsoleBackend {
@@ -159,7 +148,7 @@ class ConsoleWindowBackend final : public ConsoleBackend {
         continue;
       }
       if (record.EventType != KEY_EVENT) continue;
-      const std::optional<Key> key = Decode(record.Event.KeyEvent);
+      const std::optional<Key> key = keys_.Decode(record.Event.KeyEvent);
       // Keys typed while the screen cannot be seen are not taken.
       if (!key || tooSmall_) continue;
       if (record.Event.KeyEvent.wRepeatCount > 1) {
@@ -226,43 +215,10 @@ class ConsoleWindowBackend final : public ConsoleBackend {
     if (item <= 0) return;
     const HWND window = GetConsoleWindow();
     if (window == nullptr || !IsWindowVisible(window)) return;
-    const HMENU menu = GetSystemMenu(window, FALSE);
-    if (menu == nullptr) return;
-    saved.window = window;
-    saved.menuChanged = true;
-    DeleteMenu(menu, static_cast<UINT>(item), MF_BYCOMMAND);
+    saved.menu.Remove(GetSystemMenu(window, FALSE), static_cast<UINT>(item));
   }
 
  private:
-  // Shift, Ctrl, Alt and the lock keys alone are no key; Backspace, Enter and
-  // Escape are known by their key codes, whatever character the keyboard
-  // layout gives them; Alt with a letter types nothing, while AltGr (which
-  // the console reports as Ctrl and Alt) types its character.
-  std::optional<Key> Decode(const KEY_EVENT_RECORD& event) {
-    if (!event.bKeyDown || AloneIsNoKey(event.wVirtualKeyCode)) return std::nullopt;
-    if (event.wVirtualKeyCode == VK_BACK) return Key{Key::Kind::Backspace, 0, {}};
-    if (event.wVirtualKeyCode == VK_RETURN) return Key{Key::Kind::Enter, 0, {}};
-    if (event.wVirtualKeyCode == VK_ESCAPE) return Key{Key::Kind::Character, 27, {}};
-    const DWORD state = event.dwControlKeyState;
-    const bool alt = (state & (LEFT_ALT_PRESSED | RIGHT_ALT_PRESSED)) != 0;
-    const bool ctrl = (state & (LEFT_CTRL_PRESSED | RIGHT_CTRL_PRESSED)) != 0;
-    const wchar_t ch = event.uChar.UnicodeChar;
-    if (ch == 0 || (alt && !ctrl)) return Key{Key::Kind::NonCharacter, 0, {}};
-    // A character beyond 16 bits comes as two halves, one event each.
-    if (ch >= 0xD800 && ch <= 0xDBFF) {
-      highHalf_ = ch;
-      return std::nullopt;
-    }
-    if (ch >= 0xDC00 && ch <= 0xDFFF) {
-      if (highHalf_ == 0) return std::nullopt;
-      const char32_t full = 0x10000 + ((static_cast<char32_t>(highHalf_) - 0xD800) << 10) + (ch - 0xDC00);
-      highHalf_ = 0;
-      return Key{Key::Kind::Character, full, {}};
-    }
-    highHalf_ = 0;
-    return Key{Key::Kind::Character, static_cast<char32_t>(ch), {}};
-  }
-
   void CheckSize() {
     CONSOLE_SCREEN_BUFFER_INFO info{};
     if (!GetConsoleScreenBufferInfo(screen_, &info)) return;
@@ -307,7 +263,7 @@ class ConsoleWindowBackend final : public ConsoleBackend {
   bool cursorVisible_ = true;
   DWORD cursorSize_ = 25;
   bool tooSmall_ = false;
-  wchar_t highHalf_ = 0;
+  KeyDecoder keys_;
   Key repeated_{};
   int repeats_ = 0;
 };
@@ -322,9 +278,9 @@ void GiveConsoleBack() {
   if (ownScreen != INVALID_HANDLE_VALUE) SetConsoleActiveScreenBuffer(saved.output);
   // Set again, so that a console drawn by a terminal shows the cursor too.
   SetConsoleCursorInfo(saved.output, &saved.cursor);
-  SetConsoleMode(saved.input, saved.inputMode);
+  SetConsoleMode(saved.input, InputModeToGiveBack(saved.inputMode));
   SetConsoleTitleW(saved.title.data());
-  if (saved.menuChanged) GetSystemMenu(saved.window, TRUE);  // the menu as the system makes it
+  saved.menu.PutBack();
   if (saved.iconChanged) {
     // The window may be closing: its owner is not waited on for long.
     for (const auto& [which, icon] : {std::pair{ICON_BIG, saved.bigIcon}, std::pair{ICON_SMALL, saved.smallIcon}}) {
@@ -362,9 +318,7 @@ ConsoleBackend* OpenTerminal(std::string& error) {
     ownScreen = INVALID_HANDLE_VALUE;
   }
   consoleTaken.store(true);
-  // Ctrl+C stays a stop request; keys come one at a time with no echo, and
-  // size changes are reported.
-  SetConsoleMode(saved.input, ENABLE_PROCESSED_INPUT | ENABLE_WINDOW_INPUT);
+  SetConsoleMode(saved.input, InputModeForTheRun());
   backend = new ConsoleWindowBackend(saved.input, screen);
   static const bool closeAtExit = std::atexit(CloseTerminal) == 0;
   (void)closeAtExit;

@@ -61,7 +61,7 @@ std::string ErrorText(SystemError error) {
 // either.
 bool FileOpens(const std::string& name) {
   if (name.empty()) return false;
-  const HANDLE handle = CreateFileW(WideText(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+  const HANDLE handle = CreateFileW(WidePath(name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   CloseHandle(handle);
@@ -69,12 +69,12 @@ bool FileOpens(const std::string& name) {
 }
 
 bool PathExists(const std::string& name) {
-  return !name.empty() && GetFileAttributesW(WideText(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  return !name.empty() && GetFileAttributesW(WidePath(name).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 OpenedFile OpenForReading(const std::string& name) {
   if (name.empty()) return {kNoFile, ERROR_FILE_NOT_FOUND};
-  const HANDLE handle = CreateFileW(WideText(name).c_str(), GENERIC_READ,
+  const HANDLE handle = CreateFileW(WidePath(name).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return {kNoFile, LastError()};
@@ -165,7 +165,9 @@ void DropWritten(FileHandle, std::uint64_t, std::uint64_t) {}
 SystemError CloseFile(FileHandle file) { return CloseHandle(Handle(file)) ? 0 : LastError(); }
 
 // Shared for deletion, so that the clean-up of an interrupted program can
-// remove the file while the writer still holds it open.
+// remove the file while the writer still holds it open; opened for deletion
+// too, so that the writer may mark it to go with its handle and rename it
+// through the handle.
 OpenedFile CreateTemporaryFile(std::string& pattern) {
   if (pattern.size() < 6) return {kNoFile, ERROR_INVALID_PARAMETER};
   LARGE_INTEGER now{};
@@ -174,7 +176,7 @@ OpenedFile CreateTemporaryFile(std::string& pattern) {
   SystemError error = ERROR_FILE_EXISTS;
   for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
     for (std::size_t i = pattern.size() - 6; i < pattern.size(); ++i) pattern[i] = NextNameCharacter(state);
-    const HANDLE handle = CreateFileW(WideText(pattern).c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+    const HANDLE handle = CreateFileW(WidePath(pattern).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
                                       CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle != INVALID_HANDLE_VALUE) return {Wrapped(handle), 0};
     error = LastError();
@@ -184,7 +186,7 @@ OpenedFile CreateTemporaryFile(std::string& pattern) {
 }
 
 SystemError RenameOver(const std::string& from, const std::string& to) {
-  if (!MoveFileExW(WideText(from).c_str(), WideText(to).c_str(),
+  if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(),
                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return LastError();
   }
@@ -192,7 +194,7 @@ SystemError RenameOver(const std::string& from, const std::string& to) {
 }
 
 ReplaceCheck CheckReplaceable(const std::string& name) {
-  const DWORD attributes = GetFileAttributesW(WideText(name).c_str());
+  const DWORD attributes = GetFileAttributesW(WidePath(name).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const SystemError error = LastError();
     return error == ERROR_FILE_NOT_FOUND ? ReplaceCheck{} : ReplaceCheck{Replaceable::Unknown, error};
@@ -204,6 +206,6 @@ ReplaceCheck CheckReplaceable(const std::string& name) {
 
 LinkTarget FollowLinks(const std::string& name) { return {name, 0}; }
 
-void RemoveFile(const char* name) { DeleteFileW(WideText(name).c_str()); }
+void RemoveFile(const char* name) { DeleteFileW(WidePath(name).c_str()); }
 
 }  // namespace quenlow::platform

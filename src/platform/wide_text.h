@@ -11,4 +11,13 @@ namespace quenlow::platform {
 std::wstring WideText(std::string_view utf8);
 std::string Utf8Text(std::wstring_view wide);
 
+// A file name as the Windows file calls take it: UTF-16, and where its full
+// path is longer than the old limit of 260 characters, that full path in the
+// \\?\ form, which has no such limit.
+std::wstring WidePath(std::string_view utf8);
+
+// The full path of a file in the form the system's own file calls
+// (NtSetInformationFile) take: \??\C:\folder\name or \??\UNC\server\share\name.
+std::wstring SystemPath(std::string_view utf8);
+
 }  // namespace quenlow::platform

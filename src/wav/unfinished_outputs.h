@@ -1,9 +1,10 @@
 // The files of the outputs being written, and how each is put in place.
 //
 // Where the file system allows it (Linux O_TMPFILE: ext4, xfs, btrfs,
-// tmpfs), an output is written as an unnamed file that vanishes with the
-// program however it ends, even killed outright, and it is given its name
-// only once complete. Elsewhere it is a named temporary file beside the final
+// tmpfs; on Windows a hidden temporary file marked for deletion while it is
+// written), an output is written as a file that vanishes with the program
+// however it ends, even killed outright, and it is given its name only once
+// complete. Elsewhere it is a named temporary file beside the final
 // name, remembered here so that a program ended by a signal (Ctrl+C, a closed
 // terminal) can remove it on its way out.
 //
@@ -23,8 +24,7 @@ namespace quenlow {
 
 // The registry is unfinished_outputs.cpp; what each system does to create
 // and name the files is in unfinished_outputs_posix.cpp and
-// unfinished_outputs_windows.cpp (Windows has no unnamed files: every output
-// is a named temporary there).
+// unfinished_outputs_windows.cpp.
 struct UnfinishedOutput {
   platform::FileHandle file = platform::kNoFile;  // open for writing, unless it could not be made
   int slot = -1;                                  // where the clean-up finds it

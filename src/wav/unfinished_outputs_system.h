@@ -25,8 +25,9 @@ extern const platform::SystemError kRemovedError;
 // "XXXXXX" to be made unique.
 std::string TemporaryPattern(const std::string& finalName);
 
-// An unnamed file in the folder of `finalName`, open for writing; kNoFile
-// where the system or the file system has none.
+// A file in the folder of `finalName`, open for writing, that the system
+// removes however the program ends (unnamed on Linux; on Windows marked for
+// deletion); kNoFile where the system or the file system has none.
 platform::FileHandle CreateUnnamedFile(const std::string& finalName);
 
 // Gives the entry's complete file its final name and closes it. Returns 0,

@@ -7,6 +7,7 @@
 // reads and every output byte is checked as on Linux.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -262,6 +263,42 @@ TEST_F(WindowsDialogue, CtrlCDuringTheWorkLeavesNoTemporaryFile) {
   EXPECT_EQ(*status, 0x3A);
   EXPECT_FALSE(TemporaryFileIn(dir));
   EXPECT_FALSE(FileExistsAt(dir / "long QLW filtered.wav"));
+}
+
+// A name pasted with Explorer's "Copy as path", or dropped on the console
+// window, comes in double quotes: the name inside them is found.
+TEST_F(WindowsDialogue, FindsANameTypedInDoubleQuotes) {
+  ASSERT_TRUE(WriteFile(dir / "my notes.txt", {'h', 'e', 'l', 'l', 'o'}));
+  StartAtPrompt();
+  Submit("\"my notes.txt\"");
+  EXPECT_TRUE(WaitForBox(" This is not a Wave file  ")) << session.Screen();
+  session.Press(Key::Enter);
+  ASSERT_TRUE(session.WaitUntil([&] { return session.Row(8) == Padded(kPrompt); })) << session.Screen();
+  Submit("\"other.txt\"");
+  EXPECT_TRUE(WaitForBox(kNotFound)) << session.Screen();
+}
+
+// Killed outright mid-job, with no chance to clean up (as by Task
+// Manager's End task or a crash), the program leaves no temporary file: the
+// files are marked for deletion while they are written, and the system
+// removes them as it closes the dead program's handles.
+TEST_F(WindowsDialogue, AKillMidJobLeavesNoTemporaryFile) {
+  ASSERT_TRUE(WriteFile(dir / "long.wav", FixedRecording(4000000)));
+  StartAtPrompt();
+  Submit("long.wav");
+  // The screen is read meanwhile: a console whose output is not taken holds
+  // the program.
+  ASSERT_TRUE(session.WaitUntil([&] { return TemporaryFileIn(dir); }, 60s)) << "no output was being written";
+  // Past the instant between a file's creation and its mark.
+  session.Pump(300ms);
+  session.Signal(SIGKILL);
+  ASSERT_TRUE(session.WaitForExit(30s).has_value());
+  EXPECT_FALSE(FileExistsAt(dir / "long QLW unfiltered.wav")) << "the job ended before the kill";
+  const auto closed = std::chrono::steady_clock::now() + 10s;
+  while (TemporaryFileIn(dir) && std::chrono::steady_clock::now() < closed) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_FALSE(TemporaryFileIn(dir));
 }
 
 }  // namespace

@@ -72,6 +72,26 @@ TEST(PlatformFiles, WritesThroughATemporaryFileAndReplacesTheOldOne) {
   EXPECT_EQ(files, 1);
 }
 
+// Windows once limited a path to 260 characters; an input deep in a music
+// library must not fail only when its outputs are written.
+TEST(PlatformFiles, WritesAndReadsUnderAPathPastTheOldLimit) {
+  const ScratchFolder folder;
+  // The folders stay short enough for the test's own library to make and
+  // remove; the long names of the files take the paths past the limit.
+  const std::string deep = folder / (std::string(60, 'a') + "/" + std::string(60, 'b'));
+  fs::create_directories(PathOf(deep));
+  const std::string longName = std::string(120, 'x');
+  const std::string target = deep + "/" + longName + " QLW filtered.wav";
+  ASSERT_GT(target.size(), 280u);  // past the old limit of 260
+  EXPECT_TRUE(WriteWhole(deep + "/." + longName + ".XXXXXX", Bytes{9, 8, 7}, target));
+  EXPECT_TRUE(FileOpens(target));
+  EXPECT_TRUE(PathExists(target));
+  EXPECT_EQ(CheckReplaceable(target).verdict, Replaceable::Yes);
+  EXPECT_EQ(ReadWhole(target), (Bytes{9, 8, 7}));
+  RemoveFile(target.c_str());
+  EXPECT_FALSE(PathExists(target));
+}
+
 TEST(PlatformFiles, ReadsAtAnyOffsetAndStopsAtTheEnd) {
   const ScratchFolder folder;
   Bytes bytes(70000);
