@@ -21,11 +21,15 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "job/job.h"
+#include "digest/sha256.h"
+#include "flac/flac_tags.h"
+#include "wav/recording_tags.h"
 #include "batch/batch_inputs.h"
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
@@ -866,6 +870,107 @@ TEST(BatchProgressLine, NeverReachesTheTerminalsLastColumn) {
   }
   std::fclose(terminal);
   close(master);
+}
+
+}  // namespace
+}  // namespace quenlow
+
+namespace quenlow {
+namespace {
+
+// A FLAC input with tags, as an album has them.
+void WriteTaggedFlac(const std::string& path, const std::vector<std::int16_t>& samples) {
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 2;
+  info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  sf_set_string(file, SF_STR_TITLE, "Song");
+  sf_set_string(file, SF_STR_ARTIST, "Band");
+  sf_set_string(file, SF_STR_ALBUM, "Album");
+  sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size() / 2));
+  sf_close(file);
+}
+
+// The samples of a 24-bit file as libsndfile decodes them, packed as the WAV
+// outputs hold them.
+Bytes DecodedAsPacked(const std::string& path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  EXPECT_NE(file, nullptr) << path;
+  if (file == nullptr) return {};
+  std::vector<int> samples(static_cast<std::size_t>(info.frames * info.channels));
+  sf_readf_int(file, samples.data(), info.frames);
+  sf_close(file);
+  Bytes packed;
+  for (int sample : samples) {
+    const auto bits = static_cast<std::uint32_t>(sample) >> 8;
+    for (int b = 0; b < 3; ++b) packed.push_back(static_cast<std::uint8_t>(bits >> (8 * b)));
+  }
+  return packed;
+}
+
+TEST(BatchFlacOutputs, DecodeToTheWavOutputsSamplesAndCarryTheTags) {
+  const ScratchFolder album;
+  const std::vector<std::int16_t> music = Music(3000);
+  WriteTaggedFlac(album.Path("01 Song.flac"), music);
+  const BatchRun run = RunBatch(album.path(), {"--format", "flac", "--json", "--filter", kSuppliedFilter, "01 Song.flac"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const DialogueOutputs expected = DialogueJob(music);
+  for (const auto& [name, wav, title] :
+       {std::tuple{"01 Song QLW unfiltered.flac", &expected.unfiltered, "Song (unfiltered, Quenlow)"},
+        std::tuple{"01 Song QLW filtered.flac", &expected.filtered, "Song (filtered, Quenlow)"}}) {
+    EXPECT_EQ(test::FirstDifference(DecodedAsPacked(album.Path(name)), Bytes(wav->begin() + 44, wav->end())), "")
+        << name;
+    const std::optional<RecordingTags> tags = ReadFlacTags(album.Path(name));
+    ASSERT_TRUE(tags.has_value()) << name;
+    EXPECT_EQ(TagValue(*tags, "TITLE"), title);
+    EXPECT_EQ(TagValue(*tags, "ARTIST"), "Band");
+    EXPECT_EQ(TagValue(*tags, "ALBUM"), "Album");
+  }
+  const std::optional<std::string> sha = Sha256OfFile(kSuppliedFilter);
+  EXPECT_EQ(TagValue(*ReadFlacTags(album.Path("01 Song QLW filtered.flac")), "COMMENT"),
+            "Quenlow reconstruction filter SHA-256 " + sha.value_or("?"));
+  EXPECT_NE(run.out.find("\"filter\":{\"path\":\"" + kSuppliedFilter + "\",\"found\":\"--filter\",\"sha256\":\"" +
+                         sha.value_or("?") + "\"}"),
+            std::string::npos)
+      << run.out;
+}
+
+// The JSON names the coefficient file as each lookup found it, and counts
+// what clips: a loud square wave clips the filtered output, a quiet one
+// nothing.
+TEST(BatchJson, NamesTheFilterOfEachLookupAndCountsWhatClips) {
+  const ScratchFolder folder;
+  std::vector<std::int16_t> square(2 * 4000);
+  for (std::size_t i = 0; i < square.size(); ++i) square[i] = (i / 2 / 50) % 2 ? 32700 : -32700;
+  std::vector<std::int16_t> quiet(square.begin(), square.end());
+  for (std::int16_t& sample : quiet) sample = static_cast<std::int16_t>(sample / 8);
+  test::WriteRecording(folder, "loud.wav", square);
+  test::WriteRecording(folder, "quiet.wav", quiet);
+  const BatchRun given = RunBatch(folder.path(), {"--json", "--filter", kSuppliedFilter, "loud.wav", "quiet.wav"});
+  ASSERT_EQ(given.status, 0) << given.err;
+  const std::size_t quietLine = given.out.find("\"input\":\"quiet.wav\"");
+  ASSERT_NE(quietLine, std::string::npos);
+  const std::string loud = given.out.substr(0, quietLine);
+  const std::string soft = given.out.substr(quietLine);
+  EXPECT_EQ(loud.find("\"filtered\":0}"), std::string::npos) << loud;
+  EXPECT_NE(loud.find("\"clipped\":{\"unfiltered\":0,\"filtered\":"), std::string::npos) << loud;
+  EXPECT_EQ(loud.find("\"peak_db\":null"), std::string::npos) << loud;
+  EXPECT_NE(soft.find("\"clipped\":{\"unfiltered\":0,\"filtered\":0}"), std::string::npos) << soft;
+  EXPECT_NE(given.err.find("the filtered file clips in"), std::string::npos) << given.err;
+  EXPECT_NE(given.err.find("1 filtered output clips"), std::string::npos) << given.err;
+
+  // The current folder's recfilt.dat wins over the installed one.
+  fs::copy_file(kSuppliedFilter, folder.Path("recfilt.dat"));
+  const BatchRun here = RunBatch(folder.path(), {"--json", "--only", "filtered", "quiet.wav"});
+  ASSERT_EQ(here.status, 0) << here.err;
+  EXPECT_NE(here.out.find("\"path\":\"recfilt.dat\",\"found\":\"current folder\""), std::string::npos) << here.out;
+  fs::remove(folder.Path("recfilt.dat"));
+  const BatchRun installed = RunBatch(folder.path(), {"--json", "--only", "filtered", "quiet.wav"});
+  ASSERT_EQ(installed.status, 0) << installed.err;
+  EXPECT_NE(installed.out.find("\"found\":\"installed\""), std::string::npos) << installed.out;
 }
 
 }  // namespace

@@ -42,6 +42,14 @@ std::vector<std::int16_t> FixedSamples(int frames) {
   return samples;
 }
 
+// The same at a quarter of the level: the supplied filter's overshoot then
+// stays inside full scale.
+std::vector<std::int16_t> QuietSamples(int frames) {
+  std::vector<std::int16_t> samples = FixedSamples(frames);
+  for (std::int16_t& sample : samples) sample = static_cast<std::int16_t>(sample / 4);
+  return samples;
+}
+
 Bytes Wav(const std::vector<std::int16_t>& samples, std::uint32_t rate = 44100) {
   Bytes file = SilentWav(rate, static_cast<std::uint32_t>(samples.size() / 2));
   for (std::size_t i = 0; i < samples.size(); ++i) {
@@ -95,6 +103,20 @@ class JobRun : public ::testing::Test {
       session.Press(Key::Enter);
       ASSERT_TRUE(session.WaitUntil([&] { return session.Screen().find("ERROR") == std::string::npos; }));
     }
+    // A loud recording clips the filtered file: the job's note comes before
+    // the completion rows, and is closed like any box.
+    note.clear();
+    ASSERT_TRUE(session.WaitUntil(
+        [&] {
+          return session.Screen().find(" NOTE") != std::string::npos ||
+                 session.Row(27).rfind("   press any key to quit", 0) == 0;
+        },
+        60s))
+        << session.Screen();
+    if (session.Screen().find(" NOTE") != std::string::npos) {
+      note = session.Screen();
+      session.Press(Key::Enter);
+    }
     ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 60s)) << session.Screen();
   }
 
@@ -117,7 +139,26 @@ class JobRun : public ::testing::Test {
 
   TempDir dir;
   PtySession session;
+  std::string note;  // the screen with the job's note, if one came
 };
+
+// The filter's overshoot on a loud recording is told after the job, with
+// its count and peak; a quiet recording gets no note.
+TEST_F(JobRun, AFilteredFileThatClipsIsToldAndAQuietOneIsNot) {
+  ASSERT_TRUE(WriteFile(dir / "quiet.wav", Wav(QuietSamples(2000))));
+  RunUpToTheKeyWait("quiet.wav");
+  EXPECT_EQ(note, "");
+  session.Press(Key::Space);
+  EXPECT_EQ(session.WaitForExit(), 0);
+
+  ASSERT_TRUE(WriteFile(dir / "loud.wav", Wav(FixedSamples(2000))));
+  RunUpToTheKeyWait("loud.wav");
+  EXPECT_NE(note.find("The filtered file clips in"), std::string::npos) << note;
+  EXPECT_NE(note.find("dB before"), std::string::npos) << note;
+  ExpectCompletionRows();
+  session.Press(Key::Space);
+  EXPECT_EQ(session.WaitForExit(), 0);
+}
 
 TEST_F(JobRun, AFullRunWritesBothFilesRingsAndEndsOnAKey) {
   const std::vector<std::int16_t> samples = FixedSamples(500);
@@ -168,7 +209,7 @@ TEST_F(JobRun, CtrlCAtTheClosingRequestEndsLikeAnyKey) {
 }
 
 TEST_F(JobRun, AKeyPressedWhileWorkingEndsTheWaitAtOnce) {
-  ASSERT_TRUE(WriteFile(dir / "k.wav", Wav(FixedSamples(20000))));
+  ASSERT_TRUE(WriteFile(dir / "k.wav", Wav(QuietSamples(20000))));
   ASSERT_TRUE(session.Start(dir.Path()));
   ASSERT_TRUE(session.WaitForText(8, "   Wave file to process?"));
   session.Type("k.wav");
