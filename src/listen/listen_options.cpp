@@ -2,9 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
 #include <vector>
 
 #include "listen/blind_test.h"
+#include "version.h"
 
 namespace quenlow::listen {
 namespace {
@@ -24,7 +26,7 @@ std::variant<ListenOptions, int> ParseListenOptions(int argc, char** argv) {
   ListenOptions options;
   CLI::App app{kDescription, "quenlow-listen"};
   app.footer(kFooter);
-  app.set_version_flag("--version", "quenlow-listen 1");
+  app.set_version_flag("-V,--version", std::string("quenlow-listen ") + kVersion);
   auto* recording = app.add_option("RECORDING", options.recording, "the recording to listen to");
   auto* list = app.add_flag("--list-devices", options.listDevices, "list the sound devices and how each treats the samples");
   app.add_option("--device", options.device, "play through this device (its name, or a part of it)")

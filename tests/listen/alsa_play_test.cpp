@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "version.h"
 #include "dsp/quantiser.h"
 #include "listen/listen_test_support.h"
 #include "support/first_difference.h"
@@ -173,6 +174,10 @@ TEST(AlsaPlay, WrongCommandLinesAndDevicesAreToldAndFail) {
     const test::Run run = test::RunListen(home.Home(), c.arguments);
     EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.err;
     EXPECT_NE(run.err.find(c.said), std::string::npos) << c.arguments << "\n" << run.err;
+  }  for (const char* flag : {"--version", "-V"}) {
+    const test::Run run = test::RunListen(home.Home(), flag);
+    EXPECT_EQ(run.status, 0) << flag;
+    EXPECT_EQ(run.out, std::string("quenlow-listen ") + kVersion + "\n") << flag;
   }
 }
 
