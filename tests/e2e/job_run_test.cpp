@@ -114,6 +114,9 @@ class JobRun : public ::testing::Test {
         60s))
         << session.Screen();
     if (session.Screen().find(" NOTE") != std::string::npos) {
+      // The box is whole once its button is drawn.
+      ASSERT_TRUE(session.WaitUntil([&] { return session.Screen().find("< OK >") != std::string::npos; }))
+          << session.Screen();
       note = session.Screen();
       session.Press(Key::Enter);
     }

@@ -59,7 +59,9 @@ class PairRun : public ::testing::Test {
     session.Press(Key::Enter);
     ASSERT_TRUE(session.WaitUntil([&] {
       const std::string screen = session.Screen();
-      return screen.find("ERROR") != std::string::npos && screen.find(text) != std::string::npos;
+      // The box is whole once its button is drawn.
+      return screen.find("ERROR") != std::string::npos && screen.find(text) != std::string::npos &&
+             screen.find("< OK >") != std::string::npos;
     }, 30s)) << session.Screen();
     boxScreen = session.Screen();
     session.Press(Key::Enter);
