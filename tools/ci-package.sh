@@ -23,7 +23,7 @@ echo "== apt-get install ./$(basename "$deb")"
 DEBIAN_FRONTEND=noninteractive "${apt[@]}" install "$deb"
 
 fail() { echo "package stage: $*" >&2; exit 1; }
-for program in quenlow quenlow-batch quenlow-filter; do
+for program in quenlow quenlow-batch quenlow-filter quenlow-listen; do
   shown=$("/usr/bin/$program" --version)
   [ "$shown" = "$program $version" ] || fail "$program --version says '$shown', the package is $version"
 done
