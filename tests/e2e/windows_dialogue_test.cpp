@@ -190,6 +190,20 @@ TEST_F(WindowsDialogue, AJobWritesTheSameBytesAsOnLinuxAndEndsOnAKey) {
   Submit("täke1.wav");
   ASSERT_TRUE(session.WaitForText(16, "seconds")) << session.Screen();
   EXPECT_EQ(session.Row(13), Padded(std::string(31, ' ') + "Channels     2"));
+  // This loud recording clips the filtered file: the note comes first, and
+  // is closed like any box.
+  ASSERT_TRUE(session.WaitUntil(
+      [&] {
+        const std::string screen = session.Screen();
+        return screen.find("< OK >") != std::string::npos ||
+               session.Row(27).rfind("   press any key to quit", 0) == 0;
+      },
+      60s))
+      << session.Screen();
+  if (session.Screen().find(" NOTE") != std::string::npos) {
+    EXPECT_NE(session.Screen().find("The filtered file clips in"), std::string::npos) << session.Screen();
+    session.Press(Key::Enter);
+  }
   ASSERT_TRUE(session.WaitForText(27, "   press any key to quit", 60s)) << session.Screen();
   EXPECT_EQ(session.Row(20), Padded("   Working..."));
   EXPECT_EQ(session.Row(26).rfind("   Job finished in ", 0), 0u) << session.Row(26);
