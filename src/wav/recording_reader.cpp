@@ -72,7 +72,7 @@ bool RecordingReader::Read(std::int64_t first, std::int64_t count, std::int16_t*
   const std::uint64_t held = offset < atOpen_.size ? std::min(size, atOpen_.size - offset) : 0;
   auto* bytes = reinterpret_cast<std::uint8_t*>(out);
   const std::size_t got = platform::ReadAt(file_, offset, bytes, static_cast<std::size_t>(held));
-  std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
+  if (size > got) std::memset(bytes + got, 0, static_cast<std::size_t>(size - got));
   if (got != held || !Unchanged()) {
     Fail(SourceProblem::kChanged);
     return false;
