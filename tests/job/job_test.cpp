@@ -116,6 +116,17 @@ TEST(Job, ARecordingOfSeveralPiecesGivesTheBytesOfTheWholeInMemory) {
   EXPECT_TRUE(std::equal(exact.begin(), exact.end(), filtered.begin() + (kEdge - kAround) * kPackedFrameBytes));
 }
 
+// The taps as a coefficient file, one per CR LF line, to 17 digits.
+std::string WriteFilterFile(const test::ScratchFolder& folder, const FilterTaps& taps) {
+  std::string text;
+  for (double tap : taps) {
+    char field[40];
+    std::snprintf(field, sizeof field, "%.17g\r\n", tap);
+    text += field;
+  }
+  return folder.Write("recfilt.dat", Bytes(text.begin(), text.end()));
+}
+
 // A coefficient file and a recording built so that one filtered value lies
 // between the fast sum and the reference's: the program must write the
 // reference's sample there, as everywhere.
@@ -124,13 +135,7 @@ TEST(Job, AValueBuiltToFoolTheFastFilterStillGetsTheReferencesBytes) {
   const UniformSource filteredStart = FilteredPassStart(UniformSource{}, kFrames);
   test::BoundaryCase c = test::MakeBoundaryCase(kFrames, filteredStart);
   test::ScratchFolder folder;
-  std::string text;
-  for (double tap : c.taps) {
-    char field[40];
-    std::snprintf(field, sizeof field, "%.17g\r\n", tap);
-    text += field;
-  }
-  const std::string filterFile = folder.Write("recfilt.dat", Bytes(text.begin(), text.end()));
+  const std::string filterFile = WriteFilterFile(folder, c.taps);
   c.taps = LoadFilterTaps(filterFile).value();
   const test::BoundaryDistances distances = test::MeasureBoundaryCase(c, filteredStart);
   ASSERT_GT(distances.belowBoundary, 0.0);
@@ -153,13 +158,7 @@ TEST(Job, AValueJustPastFullScaleFromAWrittenFilterFileSaturatesAsTheReferenceDo
   for (bool positive : {true, false}) {
     test::FullScaleCase c = test::MakeFullScaleCase(kFrames, filteredStart, positive);
     test::ScratchFolder folder;
-    std::string text;
-    for (double tap : c.taps) {
-      char field[40];
-      std::snprintf(field, sizeof field, "%.17g\r\n", tap);
-      text += field;
-    }
-    const std::string filterFile = folder.Write("recfilt.dat", Bytes(text.begin(), text.end()));
+    const std::string filterFile = WriteFilterFile(folder, c.taps);
     c.taps = LoadFilterTaps(filterFile).value();
     ASSERT_TRUE(test::FullScaleCaseHolds(c, filteredStart)) << "the taps as read back no longer trap";
 
