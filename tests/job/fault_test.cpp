@@ -703,10 +703,24 @@ TEST(JobFaults, KilledOnAFileSystemWithoutUnnamedFilesTheNextRunRemovesWhatWasLe
       platform::AllowNameExchange(false);
       _exit(ProcessRecording(recording.path, recording.info, recording.frames, options) ? 0 : 1);
     }
-    usleep(static_cast<useconds_t>(jobTime.count() * round / kRounds));
-    kill(pid, SIGKILL);
+    // Kill once the hidden outputs exist, at a moment spread over their
+    // writing: a fixed delay from the start would miss them on a machine
+    // where starting the job takes longer than it did here.
     int status = 0;
-    waitpid(pid, &status, 0);
+    bool exited = false;
+    const auto deadline = std::chrono::steady_clock::now() + jobTime * 4 + std::chrono::seconds(2);
+    while (folder.Entries().size() <= 3 && std::chrono::steady_clock::now() < deadline) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        break;
+      }
+      usleep(100);
+    }
+    if (!exited) {
+      usleep(static_cast<useconds_t>(jobTime.count() / 2 * round / kRounds));
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
     leftBehind += folder.Entries().size() > 3;
     // The next run: the folder then holds the recording and the two outputs.
     RemoveAbandonedOutputs({folder.Path("n QLW unfiltered.wav")});
