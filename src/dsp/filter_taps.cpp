@@ -31,7 +31,7 @@ struct LineCounter {
 };
 
 // The coefficient text as a stream of bytes: either a whole buffer, or a file
-// read one chunk at a time.
+// read a buffer at a time.
 class TapText {
  public:
   explicit TapText(std::string_view text) : window_(text) {}

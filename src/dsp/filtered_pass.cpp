@@ -16,6 +16,8 @@ namespace quenlow {
 namespace {
 
 constexpr std::int64_t kTaskFrames = 16384;
+// Frames whose draws are taken from the source at once.
+constexpr std::int64_t kDrawnTogether = 64;
 // Input samples per block: each block gets its own margin from its loudest
 // sample, so quiet passages get tight margins.
 constexpr int kBlockSamples = 256;
@@ -52,7 +54,7 @@ template <typename Exact>
 std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int64_t first, std::int64_t end,
                             UniformSource& source, std::uint8_t* out, OutputLevels& levels, Exact&& exact) {
   if (first >= end) return out;
-  std::uint32_t draws[kDrawsPerFrame * 64];
+  std::uint32_t draws[kDrawsPerFrame * kDrawnTogether];
   // Locals, not members: the byte stores below could alias those and force
   // them to be read again every frame.
   const double* leftValues = values.left;
@@ -61,11 +63,11 @@ std::uint8_t* QuantisePlain(const BlockValues& values, std::int64_t p0, std::int
   const double rightMargin = values.rightMargin;
   std::int64_t clipped = 0;
   double peak = levels.peak;
-  for (std::int64_t chunk = first; chunk < end; chunk += 64) {
-    const std::int64_t chunkEnd = std::min(end, chunk + 64);
-    FillDraws(source, static_cast<std::size_t>((chunkEnd - chunk) * kDrawsPerFrame), draws);
-    for (std::int64_t f = chunk; f < chunkEnd; ++f) {
-      const std::uint32_t* k = draws + (f - chunk) * kDrawsPerFrame;
+  for (std::int64_t drawn = first; drawn < end; drawn += kDrawnTogether) {
+    const std::int64_t drawnEnd = std::min(end, drawn + kDrawnTogether);
+    FillDraws(source, static_cast<std::size_t>((drawnEnd - drawn) * kDrawsPerFrame), draws);
+    for (std::int64_t f = drawn; f < drawnEnd; ++f) {
+      const std::uint32_t* k = draws + (f - drawn) * kDrawsPerFrame;
       const std::int64_t at = (f & (OversamplingRatio - 1)) * kBlockSamples + (f / OversamplingRatio - p0);
       const double leftT = kScale * leftValues[at] + DitherOf(k[0], k[1]);
       const double rightT = kScale * rightValues[at] + DitherOf(k[2], k[3]);
@@ -196,9 +198,9 @@ FilteredPass::FilteredPass(const SignalInput& input, const FilterTaps& taps, Uni
 bool FilteredPass::VectorLoopAvailable() { return ProcessorHasAvx2(); }
 
 void FilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_t* out) {
-  // Runs start on whole input samples where they can, so that no block is
+  // Tasks start on whole input samples where they can, so that no block is
   // filtered twice.
-  pool_.Run(RunCount(count, kTaskFrames), [&](int task) {
+  pool_.Run(TaskCount(count, kTaskFrames), [&](int task) {
     const std::int64_t start = first + task * kTaskFrames;
     const std::int64_t frames = std::min(kTaskFrames, first + count - start);
     ProduceRun(start, frames, out + (start - first) * kPackedFrameBytes);

@@ -20,9 +20,9 @@ inline void PackFrame24(std::int32_t left, std::int32_t right, std::uint8_t* out
   }
 }
 
-// Splits [first, first + count) into runs of at most `step` frames for a
-// pool's tasks: run i starts at first + i * step.
-inline int RunCount(std::int64_t count, std::int64_t step) {
+// Splits [first, first + count) into tasks of at most `step` frames for a
+// worker pool: task i starts at first + i * step.
+inline int TaskCount(std::int64_t count, std::int64_t step) {
   return static_cast<int>((count + step - 1) / step);
 }
 

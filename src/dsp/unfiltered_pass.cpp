@@ -12,7 +12,8 @@ namespace quenlow {
 namespace {
 
 constexpr std::int64_t kTaskFrames = 16384;
-constexpr std::int64_t kChunkFrames = 256;
+// Frames whose draws are taken from the source at once.
+constexpr std::int64_t kDrawnTogether = 256;
 
 // QuantiseHeldSample without branches: n = 16760439 * 2^15 * s + k1 + k2 -
 // 2^31 lies within +-2^55, so adding 2^55 (a multiple of 2^32, which keeps
@@ -114,7 +115,7 @@ UnfilteredPass::UnfilteredPass(const SignalInput& input, UniformSource passStart
     : input_(input), passStart_(passStart), pool_(threads) {}
 
 void UnfilteredPass::Produce(std::int64_t first, std::int64_t count, std::uint8_t* out) {
-  pool_.Run(RunCount(count, kTaskFrames), [&](int task) {
+  pool_.Run(TaskCount(count, kTaskFrames), [&](int task) {
     const std::int64_t start = first + task * kTaskFrames;
     const std::int64_t frames = std::min(kTaskFrames, first + count - start);
     ProduceRun(start, frames, out + (start - first) * kPackedFrameBytes);
@@ -144,11 +145,11 @@ void UnfilteredPass::ProduceRun(std::int64_t first, std::int64_t count, std::uin
 
 std::uint8_t* UnfilteredPass::QuantisePlain(std::int64_t first, std::int64_t end, UniformSource& source,
                                             std::uint8_t* out) const {
-  std::uint32_t draws[kChunkFrames * kDrawsPerFrame];
-  for (std::int64_t chunk = first; chunk < end; chunk += kChunkFrames) {
-    const std::int64_t frames = std::min(kChunkFrames, end - chunk);
+  std::uint32_t draws[kDrawnTogether * kDrawsPerFrame];
+  for (std::int64_t at = first; at < end; at += kDrawnTogether) {
+    const std::int64_t frames = std::min(kDrawnTogether, end - at);
     FillDraws(source, static_cast<std::size_t>(frames * kDrawsPerFrame), draws);
-    QuantiseHeldRun(input_.At(chunk / OversamplingRatio), chunk % OversamplingRatio, frames, draws, out);
+    QuantiseHeldRun(input_.At(at / OversamplingRatio), at % OversamplingRatio, frames, draws, out);
     out += frames * kPackedFrameBytes;
   }
   return out;

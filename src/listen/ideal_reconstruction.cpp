@@ -57,7 +57,7 @@ bool IdealReconstruction::Restart(std::int64_t first) {
   return true;
 }
 
-// Gives the resampler the next chunk of input (silence before the recording
+// Gives the resampler the next stretch of input (silence before the recording
 // and after it) and keeps what it returns.
 bool IdealReconstruction::FeedInput() {
   std::fill(read_.begin(), read_.end(), std::int16_t{0});

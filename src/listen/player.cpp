@@ -207,8 +207,8 @@ void Player::PlayLoop() {
         // no faster than the device plays it, should the device not wait.
         const auto before = std::chrono::steady_clock::now();
         if (!output_.Write(silence.data(), kWriteFrames)) return Fail("the sound device stopped");
-        const std::chrono::duration<double> chunk(static_cast<double>(kWriteFrames) / timeline_.Rate());
-        if (std::chrono::steady_clock::now() - before < chunk / 2) std::this_thread::sleep_for(chunk);
+        const std::chrono::duration<double> written(static_cast<double>(kWriteFrames) / timeline_.Rate());
+        if (std::chrono::steady_clock::now() - before < written / 2) std::this_thread::sleep_for(written);
         continue;
       }
       const std::int64_t n = std::min(kWriteFrames, block->count - done);
