@@ -11,7 +11,6 @@
 // its final name in turn, the old one kept under a hidden name of its own
 // until all are in place, so that a failure puts the old files back.
 #include <cerrno>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -21,15 +20,6 @@
 
 namespace quenlow::unfinished {
 namespace {
-
-// The pattern with its trailing X's replaced by random letters and digits.
-std::string FreshName(const std::string& pattern) {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937 random{std::random_device{}()};
-  std::string name = pattern;
-  for (std::size_t i = name.rfind("XXXXXX"); i < name.size(); ++i) name[i] = kLetters[random() % (sizeof kLetters - 1)];
-  return name;
-}
 
 // Whether a rename may replace what stands under the name now. The job
 // checked before its work; a folder, or another user's file in a shared

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <map>
 #include <mutex>
+#include <random>
 
 #include "platform/file_names.h"
 #include "wav/unfinished_outputs_system.h"
@@ -36,6 +37,14 @@ void RemoveAllLocked() {
 std::string unfinished::TemporaryPattern(const std::string& finalName) {
   const std::size_t base = platform::FileNamePosition(finalName);
   return finalName.substr(0, base) + "." + finalName.substr(base).substr(0, kMaxTemporaryBaseLength) + ".XXXXXX";
+}
+
+std::string unfinished::FreshName(const std::string& pattern) {
+  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  static std::mt19937 random{std::random_device{}()};
+  std::string name = pattern;
+  for (std::size_t i = name.rfind("XXXXXX"); i < name.size(); ++i) name[i] = kLetters[random() % (sizeof kLetters - 1)];
+  return name;
 }
 
 UnfinishedOutput CreateUnfinishedOutput(const std::string& finalName) {

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <random>
 
 #include "wav/unfinished_outputs_system.h"
 
@@ -18,15 +17,6 @@ int Descriptor(platform::FileHandle file) { return static_cast<int>(file); }
 
 // A name for the file's descriptor that linkat follows to the file itself.
 std::string DescriptorPath(platform::FileHandle file) { return "/proc/self/fd/" + std::to_string(Descriptor(file)); }
-
-// The pattern with its trailing X's replaced by random letters and digits.
-std::string FreshName(const std::string& pattern) {
-  static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  static std::mt19937 random{std::random_device{}()};
-  std::string name = pattern;
-  for (std::size_t i = name.rfind("XXXXXX"); i < name.size(); ++i) name[i] = kLetters[random() % (sizeof kLetters - 1)];
-  return name;
-}
 
 // Links an unnamed file in under a fresh hidden name beside the final one,
 // remembered in `entry` before it exists.

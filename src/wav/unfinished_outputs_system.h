@@ -24,6 +24,8 @@ extern const platform::SystemError kRemovedError;
 // The hidden temporary name beside `finalName`, its last six characters
 // "XXXXXX" to be made unique.
 std::string TemporaryPattern(const std::string& finalName);
+// The pattern with its trailing X's replaced by random letters and digits.
+std::string FreshName(const std::string& pattern);
 
 // A file in the folder of `finalName`, open for writing, that the system
 // removes however the program ends (unnamed on Linux; on Windows marked for
