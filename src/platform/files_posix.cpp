@@ -42,6 +42,24 @@ mode_t CreatedFileMode() {
   return 0666 & ~mask;
 }
 
+// Calls put(done, piece) until size bytes are written; put returns what
+// write or pwrite returns.
+template <typename Put>
+SystemError WriteEvery(std::size_t size, Put put) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t written = put(done, std::min(size - done, kMaxTransfer));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    // A write that takes nothing without an error would loop for ever.
+    if (written == 0) return EIO;
+    done += static_cast<std::size_t>(written);
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::size_t FileNamePosition(const std::string& path) {
@@ -106,34 +124,13 @@ std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std
 }
 
 SystemError WriteAll(FileHandle file, const std::uint8_t* bytes, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const std::size_t piece = std::min(size - done, kMaxTransfer);
-    const ssize_t put = write(Descriptor(file), bytes + done, piece);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    // A write that takes nothing without an error would loop for ever.
-    if (put == 0) return EIO;
-    done += static_cast<std::size_t>(put);
-  }
-  return 0;
+  return WriteEvery(size, [&](std::size_t done, std::size_t piece) { return write(Descriptor(file), bytes + done, piece); });
 }
 
 SystemError WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* bytes, std::size_t size) {
-  std::size_t done = 0;
-  while (done < size) {
-    const std::size_t piece = std::min(size - done, kMaxTransfer);
-    const ssize_t put = pwrite(Descriptor(file), bytes + done, piece, static_cast<off_t>(offset + done));
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (put == 0) return EIO;
-    done += static_cast<std::size_t>(put);
-  }
-  return 0;
+  return WriteEvery(size, [&](std::size_t done, std::size_t piece) {
+    return pwrite(Descriptor(file), bytes + done, piece, static_cast<off_t>(offset + done));
+  });
 }
 
 void StartWriteBack(FileHandle file, std::uint64_t offset, std::size_t size) {

@@ -29,6 +29,14 @@ char NextNameCharacter(std::uint64_t& state) {
   return kNameCharacters[(state >> 33) % (sizeof kNameCharacters - 1)];
 }
 
+// The position of a read or write that does not use the file pointer.
+OVERLAPPED At(std::uint64_t position) {
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+  at.OffsetHigh = static_cast<DWORD>(position >> 32);
+  return at;
+}
+
 }  // namespace
 
 std::size_t FileNamePosition(const std::string& path) {
@@ -104,10 +112,7 @@ void WillReadInOrder(FileHandle) {}
 std::size_t ReadAt(FileHandle file, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
   std::size_t done = 0;
   while (done < size) {
-    const std::uint64_t position = offset + done;
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
-    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    OVERLAPPED at = At(offset + done);
     DWORD got = 0;
     const auto piece = static_cast<DWORD>(std::min(size - done, kMaxTransfer));
     if (!ReadFile(Handle(file), out + done, piece, &got, &at) || got == 0) break;
@@ -138,10 +143,7 @@ SystemError WriteAt(FileHandle file, std::uint64_t offset, const std::uint8_t* b
   std::size_t done = 0;
   SystemError error = 0;
   while (done < size) {
-    const std::uint64_t position = offset + done;
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
-    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    OVERLAPPED at = At(offset + done);
     DWORD put = 0;
     const auto piece = static_cast<DWORD>(std::min(size - done, kMaxTransfer));
     if (!WriteFile(Handle(file), bytes + done, piece, &put, &at)) {
