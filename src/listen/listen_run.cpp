@@ -156,23 +156,19 @@ int Prepare(const ListenOptions& options, Setup& s) {
   return 0;
 }
 
-std::string LocalTime() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
-std::string DefaultLogName() {
+// The local time in strftime's `format`.
+std::string LocalTimeText(const char* format) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
   char text[64];
-  std::strftime(text, sizeof text, "quenlow-listen-abx-%Y%m%d-%H%M%S.txt", &local);
+  std::strftime(text, sizeof text, format, &local);
   return text;
 }
+
+std::string LocalTime() { return LocalTimeText("%Y-%m-%d %H:%M:%S"); }
+
+std::string DefaultLogName() { return LocalTimeText("quenlow-listen-abx-%Y%m%d-%H%M%S.txt"); }
 
 // The screen's loop: keys in, the screen redrawn ten times a second.
 class Session {
