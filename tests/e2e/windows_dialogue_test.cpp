@@ -292,11 +292,14 @@ TEST_F(WindowsDialogue, FindsANameTypedInDoubleQuotes) {
   EXPECT_TRUE(WaitForBox(kNotFound)) << session.Screen();
 }
 
-// Killed outright mid-job, with no chance to clean up (as by Task
-// Manager's End task or a crash), the program leaves no temporary file: the
-// files are marked for deletion while they are written, and the system
-// removes them as it closes the dead program's handles.
-TEST_F(WindowsDialogue, AKillMidJobLeavesNoTemporaryFile) {
+// Killed outright mid-job, with no chance to clean up, the program leaves
+// no temporary file: the files are marked for deletion while they are
+// written, and the system removes them as it closes the dead program's
+// handles. Both ways a Windows program dies at once are tried: End task
+// (TerminateProcess, through taskkill /F) and its process vanishing.
+class KilledMidJob : public WindowsDialogue, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KilledMidJob, LeavesNoTemporaryFile) {
   ASSERT_TRUE(WriteFile(dir / "long.wav", FixedRecording(4000000)));
   StartAtPrompt();
   Submit("long.wav");
@@ -305,7 +308,12 @@ TEST_F(WindowsDialogue, AKillMidJobLeavesNoTemporaryFile) {
   ASSERT_TRUE(session.WaitUntil([&] { return TemporaryFileIn(dir); }, 60s)) << "no output was being written";
   // Past the instant between a file's creation and its mark.
   session.Pump(300ms);
-  session.Signal(SIGKILL);
+  if (std::string(GetParam()) == "taskkill") {
+    const std::string command = kWineRun + " taskkill /F /IM quenlow.exe >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << "taskkill found no quenlow.exe";
+  } else {
+    session.Signal(SIGKILL);
+  }
   ASSERT_TRUE(session.WaitForExit(30s).has_value());
   EXPECT_FALSE(FileExistsAt(dir / "long QLW unfiltered.wav")) << "the job ended before the kill";
   const auto closed = std::chrono::steady_clock::now() + 10s;
@@ -314,6 +322,8 @@ TEST_F(WindowsDialogue, AKillMidJobLeavesNoTemporaryFile) {
   }
   EXPECT_FALSE(TemporaryFileIn(dir));
 }
+
+INSTANTIATE_TEST_SUITE_P(EndTaskOrSigkill, KilledMidJob, ::testing::Values("taskkill", "sigkill"));
 
 }  // namespace
 }  // namespace quenlow::e2e

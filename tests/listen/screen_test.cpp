@@ -8,6 +8,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/pty_session.h"
@@ -101,13 +102,23 @@ std::vector<std::string> ListenArguments(const test::JobFiles& files, std::vecto
   return arguments;
 }
 
+// Starts quenlow-listen on the pty and waits for its screen. Opening the
+// device can take many seconds in a sanitizer build: over the null device,
+// ALSA's file plugin settles on a buffer of gigabytes, and the sanitizer
+// maps every byte of it.
+bool StartListening(PtySession& s, const test::AlsaFileHome& home, const test::JobFiles& files,
+                    std::vector<std::string> more) {
+  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, std::move(more)));
+  return s.Start(home.Home(), home.Environment()) &&
+         s.WaitUntil([&] { return s.Row(7).rfind(" Playing:", 0) == 0; }, 180s);
+}
+
 TEST(ListenScreen, ASwitchGivesEachSourcesExactFramesAroundOneFade) {
   test::JobFiles files;
   test::WriteJobFiles(files, test::MusicLike(44100 * 2, 21));
   const test::AlsaFileHome home;
   PtySession s;
-  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, {"--from", "0.5", "--to", "1.5"}));
-  ASSERT_TRUE(s.Start(home.Home(), home.Environment()));
+  ASSERT_TRUE(StartListening(s, home, files, {"--from", "0.5", "--to", "1.5"})) << s.Screen();
   ASSERT_TRUE(s.WaitForText(7, " Playing:  unfiltered")) << s.Screen();
   EXPECT_TRUE(s.WaitForText(3, " Device:   default (a sound server or plugin")) << s.Screen();
   EXPECT_TRUE(s.WaitForText(4, " Rate:     176400 Hz, 24 bits")) << s.Screen();
@@ -147,8 +158,7 @@ TEST(ListenScreen, KeysPauseAndSetTheLoop) {
   test::WriteJobFiles(files, test::MusicLike(44100 * 2, 23));
   const test::AlsaFileHome home;
   PtySession s;
-  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, {"--from", "0.5", "--to", "1.5"}));
-  ASSERT_TRUE(s.Start(home.Home(), home.Environment()));
+  ASSERT_TRUE(StartListening(s, home, files, {"--from", "0.5", "--to", "1.5"})) << s.Screen();
   ASSERT_TRUE(s.WaitForText(9, " Loop:     0:00.5 - 0:01.5")) << s.Screen();
   s.Type("\\");
   ASSERT_TRUE(s.WaitForText(9, " Loop:     0:00.0 - 0:02.0")) << s.Screen();
@@ -174,9 +184,9 @@ TEST(ListenScreen, TheBlindTestShowsOnlyLettersAndLogsEveryTrial) {
   const test::AlsaFileHome home;
   const std::string log = home.Home() + "/abx.txt";
   PtySession s;
-  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, {"--abx", "unfiltered", "filtered", "--trials", "3",
-                                                              "--log", log, "--from", "0.2", "--to", "0.6"}));
-  ASSERT_TRUE(s.Start(home.Home(), home.Environment()));
+  ASSERT_TRUE(StartListening(s, home, files,
+                             {"--abx", "unfiltered", "filtered", "--trials", "3", "--log", log, "--from", "0.2", "--to", "0.6"}))
+      << s.Screen();
   ASSERT_TRUE(s.WaitForText(6, " Blind test: trial 1 of 3")) << s.Screen();
   EXPECT_TRUE(s.WaitForText(7, " Playing:  A")) << s.Screen();
   EXPECT_TRUE(s.WaitForText(11, " Keys: a play A   b play B   x play X")) << s.Screen();
@@ -238,8 +248,7 @@ TEST(ListenScreen, ABlindTestLeftEarlyLogsTheTrialsAnswered) {
   const test::AlsaFileHome home;
   const std::string log = home.Home() + "/early.txt";
   PtySession s;
-  s.SetProgram(QUENLOW_LISTEN_BINARY, ListenArguments(files, {"--abx", "filtered", "original", "--log", log}));
-  ASSERT_TRUE(s.Start(home.Home(), home.Environment()));
+  ASSERT_TRUE(StartListening(s, home, files, {"--abx", "filtered", "original", "--log", log})) << s.Screen();
   ASSERT_TRUE(s.WaitForText(6, " Blind test: trial 1 of 16")) << s.Screen();
   s.Type("2");
   ASSERT_TRUE(s.WaitForText(6, " Blind test: trial 2 of 16")) << s.Screen();
