@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ bool CanRedrawLine(std::FILE* stream);
 // The terminal's width in columns; 0 when the stream is no terminal or the
 // terminal cannot say.
 int TerminalColumns(std::FILE* stream);
+
+// How many cells a character takes on the terminal by the C library's
+// tables for UTF-8, whatever the user's locale (1 for one they do not know);
+// nothing where there are none to ask (Windows, or no UTF-8 locale).
+std::optional<int> SystemCharacterCells(char32_t code);
 
 // A UTF-8 name as std::filesystem takes it, and back: on POSIX the bytes as
 // they are, on Windows through UTF-16 (a narrow path there would be read in

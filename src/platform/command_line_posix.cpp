@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <locale.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cwchar>
 
 namespace quenlow::platform {
 
@@ -32,6 +34,16 @@ int TerminalColumns(std::FILE* stream) {
   winsize size{};
   if (ioctl(fileno(stream), TIOCGWINSZ, &size) == 0) return size.ws_col;
   return 0;
+}
+
+// The locale is this thread's alone while asked.
+std::optional<int> SystemCharacterCells(char32_t code) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (utf8 == static_cast<locale_t>(nullptr)) return std::nullopt;
+  const locale_t before = uselocale(utf8);
+  const int cells = wcwidth(static_cast<wchar_t>(code));
+  uselocale(before);
+  return cells < 0 ? 1 : cells;
 }
 
 std::filesystem::path FileSystemPath(const std::string& name) { return name; }

@@ -74,6 +74,8 @@ int TerminalColumns(std::FILE* stream) {
   return info.srWindow.Right - info.srWindow.Left + 1;
 }
 
+std::optional<int> SystemCharacterCells(char32_t) { return std::nullopt; }
+
 std::filesystem::path FileSystemPath(const std::string& name) { return std::filesystem::path(WideText(name)); }
 std::string NameOfPath(const std::filesystem::path& path) { return Utf8Text(path.wstring()); }
 

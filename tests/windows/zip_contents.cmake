@@ -1,8 +1,8 @@
 # The archive a Windows user downloads, unpacked and checked:
 #   cmake -DZIP=quenlow-<version>-win64.zip -DVERSION=<version> -DICON=data/quenlow.ico -P zip_contents.cmake
 # Its files; text files Notepad shows (CR LF only, plain ASCII or UTF-8 with a
-# byte order mark); quenlow.exe with its version and manifest; the icon at
-# every size Windows shows.
+# byte order mark); quenlow.exe and quenlow-batch.exe with their version and
+# manifest; the icon at every size Windows shows.
 cmake_minimum_required(VERSION 3.25)
 if(NOT EXISTS "${ZIP}")
   message(FATAL_ERROR "${ZIP} is missing: build the target windows_zip first (make windows)")
@@ -70,20 +70,25 @@ function(utf16_hex text out)
   string(REGEX REPLACE "(..)" "\\100" hex "${hex}")
   set(${out} "${hex}" PARENT_SCOPE)
 endfunction()
-file(READ "${top}/quenlow.exe" exe HEX)
-foreach(text ProductVersion FileVersion ${VERSION} quenlow.exe)
-  utf16_hex("${text}" wanted)
-  string(FIND "${exe}" "${wanted}" at)
-  if(at EQUAL -1)
-    list(APPEND problems "quenlow.exe has no version resource holding ${text}")
+foreach(program quenlow.exe quenlow-batch.exe)
+  if(NOT EXISTS "${top}/${program}")
+    continue()
   endif()
-endforeach()
-foreach(text "<longPathAware" ">true</longPathAware>" "asInvoker")
-  string(HEX "${text}" wanted)
-  string(FIND "${exe}" "${wanted}" at)
-  if(at EQUAL -1)
-    list(APPEND problems "quenlow.exe has no manifest with ${text}")
-  endif()
+  file(READ "${top}/${program}" exe HEX)
+  foreach(text ProductVersion FileVersion ${VERSION} ${program})
+    utf16_hex("${text}" wanted)
+    string(FIND "${exe}" "${wanted}" at)
+    if(at EQUAL -1)
+      list(APPEND problems "${program} has no version resource holding ${text}")
+    endif()
+  endforeach()
+  foreach(text "<longPathAware" ">true</longPathAware>" "asInvoker" ">UTF-8</activeCodePage>")
+    string(HEX "${text}" wanted)
+    string(FIND "${exe}" "${wanted}" at)
+    if(at EQUAL -1)
+      list(APPEND problems "${program} has no manifest with ${text}")
+    endif()
+  endforeach()
 endforeach()
 
 # The icon's directory: 16, 24, 32, 48 and 256 pixels (256 is written as 0).
