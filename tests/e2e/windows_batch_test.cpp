@@ -204,7 +204,7 @@ TEST_F(WindowsBatch, ANameBeyondAsciiOnTheCommandLineRoundTripsAndFlacIsAUsageEr
 // stopped, and leaves no temporary file.
 TEST_F(WindowsBatch, CtrlCInTheConsoleSaysWhereItStoppedAndLeavesNoTemporaryFile) {
   const std::string folder = dir / "windows";
-  ASSERT_TRUE(WriteFile(folder + "/long.wav", Recording(3000000, 4)));  // about 70 seconds
+  ASSERT_TRUE(WriteFile(folder + "/long.wav", Recording(8000000, 4)));  // about 3 minutes
   PtySession session;
   session.SetProgram(kWineRun, {BatchExe(), "long.wav"});
   ASSERT_TRUE(session.Start(folder));
