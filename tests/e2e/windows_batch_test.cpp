@@ -224,6 +224,11 @@ TEST_F(WindowsBatch, CtrlCInTheConsoleSaysWhereItStoppedAndLeavesNoTemporaryFile
   EXPECT_NE(session.Screen().find("Stopped during [1/1] long.wav (its unfinished outputs were removed)"),
             std::string::npos)
       << session.Screen();
+  // The files being written are marked for deletion: Windows removes them
+  // as it closes the ended program's handles, which Wine's server does a
+  // moment after the program is seen to end.
+  const auto closed = std::chrono::steady_clock::now() + 10s;
+  while (Tree(folder).size() > 1 && std::chrono::steady_clock::now() < closed) std::this_thread::sleep_for(50ms);
   EXPECT_EQ(Tree(folder), std::set<std::string>{"long.wav"});
 }
 
