@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows stage of CI, after the hardening stage: installs mingw-w64 and
-# Wine, cross-builds quenlow.exe and its archive, and runs `make
-# windows-test` (the portable unit tests and the output digests under Wine,
-# then the dialogue of `wine quenlow.exe` through the pseudo-terminal).
+# Wine, cross-builds quenlow.exe, quenlow-batch.exe and their archive, and
+# runs `make windows-test` (the portable unit tests and the output digests
+# under Wine, then the dialogue of `wine quenlow.exe` through the
+# pseudo-terminal, and quenlow-batch.exe against the Linux quenlow-batch).
 # Environment: JOBS (default nproc).
 set -euo pipefail
 cd "$(dirname "$0")/.."

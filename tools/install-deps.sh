@@ -22,7 +22,8 @@ case "$what" in
                  clang libclang-rt-14-dev g++-aarch64-linux-gnu qemu-user) ;;
   # The Windows cross build and Wine to run it; GoogleTest's sources for
   # the cross-built tests.
-  windows) packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64) ;;
+  # libcli11-dev: the header-only CLI11 that quenlow-batch.exe is built with.
+  windows) packages=(cmake make g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest libcli11-dev wine wine64) ;;
   # `make deb`: dpkg-shlibdeps (dpkg-dev) and file find the run-time
   # dependencies; the package stage of CI checks the package with lintian,
   # its manual page with man and its completion with bash-completion.

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "wav/wav_writer.h"
 
@@ -37,9 +38,11 @@ bool IsAudioName(const std::string& name) {
                      [&](std::string_view extension) { return EndsWith(lower, extension); });
 }
 
+// A folder given with its separator at the end ("music/", on Windows also
+// "C:\music\" or "D:") takes the name as it is.
 std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
+  return platform::FileNamePosition(folder) == folder.size() ? folder + name : folder + "/" + name;
 }
 
 // The audio files of one folder in name order, with those of its subfolders
@@ -48,13 +51,13 @@ std::string Join(const std::string& folder, const std::string& name) {
 void ListFolder(const std::string& folder, const std::string& subfolder, bool recursive,
                 std::vector<BatchInput>& found) {
   std::error_code error;
-  fs::directory_iterator entries(Join(folder, subfolder), error);
+  fs::directory_iterator entries(platform::FileSystemPath(Join(folder, subfolder)), error);
   if (error) {
     found.push_back({Join(folder, subfolder), subfolder, "cannot be listed: " + error.message(), true});
     return;
   }
   std::vector<std::string> names;
-  for (const fs::directory_entry& entry : entries) names.push_back(entry.path().filename().string());
+  for (const fs::directory_entry& entry : entries) names.push_back(platform::NameOfPath(entry.path().filename()));
   std::sort(names.begin(), names.end());
   for (const std::string& name : names) {
     // Hidden files are passed over: among them the ._ companions some
@@ -62,7 +65,7 @@ void ListFolder(const std::string& folder, const std::string& subfolder, bool re
     if (name.empty() || name[0] == '.') continue;
     const std::string place = subfolder.empty() ? name : subfolder + "/" + name;
     const std::string path = Join(folder, place);
-    const fs::file_status link = fs::symlink_status(path, error);
+    const fs::file_status link = fs::symlink_status(platform::FileSystemPath(path), error);
     // An entry that cannot even be looked at (a path past the system's
     // limit) is said, never dropped in silence.
     if (error) {
@@ -74,7 +77,7 @@ void ListFolder(const std::string& folder, const std::string& subfolder, bool re
       continue;
     }
     if (!IsAudioName(name) || IsOutputName(name)) continue;
-    if (!fs::is_regular_file(fs::status(path, error))) continue;
+    if (!fs::is_regular_file(fs::status(platform::FileSystemPath(path), error))) continue;
     found.push_back({path, subfolder, ""});
   }
 }
@@ -94,7 +97,7 @@ std::vector<BatchInput> FindBatchInputs(const std::vector<std::string>& argument
   std::vector<BatchInput> found;
   for (const std::string& argument : arguments) {
     std::error_code error;
-    if (fs::is_directory(fs::status(argument, error))) {
+    if (fs::is_directory(fs::status(platform::FileSystemPath(argument), error))) {
       ListFolder(argument, "", recursive, found);
     } else {
       found.push_back({argument, "", ""});
@@ -105,8 +108,8 @@ std::vector<BatchInput> FindBatchInputs(const std::vector<std::string>& argument
   std::vector<BatchInput> inputs;
   for (BatchInput& input : found) {
     std::error_code error;
-    const fs::path canonical = fs::weakly_canonical(input.path, error);
-    if (!seen.insert(error ? input.path : canonical.string()).second) continue;
+    const fs::path canonical = fs::weakly_canonical(platform::FileSystemPath(input.path), error);
+    if (!seen.insert(error ? input.path : platform::NameOfPath(canonical)).second) continue;
     inputs.push_back(std::move(input));
   }
   return inputs;

@@ -2,9 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "batch/other_formats.h"
+#include "platform/command_line.h"
 #include "version.h"
 
 namespace quenlow {
@@ -39,7 +42,8 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
           [](std::string& folder) {
             std::error_code error;
             if (folder.empty()) return std::string("the folder's name is empty");
-            if (std::filesystem::exists(folder, error) && !std::filesystem::is_directory(folder, error)) {
+            const std::filesystem::path path = platform::FileSystemPath(folder);
+            if (std::filesystem::exists(path, error) && !std::filesystem::is_directory(path, error)) {
               return folder + " is not a folder";
             }
             return std::string();
@@ -73,6 +77,10 @@ std::variant<BatchOptions, int> ParseBatchOptions(int argc, char** argv) {
   if (only == "unfiltered") options.makeFiltered = false;
   if (only == "filtered") options.makeUnfiltered = false;
   options.flac = format == "flac";
+  if (options.flac && !FlacOutputsAvailable()) {
+    std::fprintf(stderr, "quenlow-batch: --format flac is not available in this build: its outputs are WAV only\n");
+    return 2;
+  }
   return options;
 }
 

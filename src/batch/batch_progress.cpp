@@ -1,12 +1,10 @@
 #include "batch/batch_progress.h"
 
-#include <sys/ioctl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "batch/terminal_text.h"
+#include "platform/command_line.h"
 
 namespace quenlow {
 
@@ -18,9 +16,8 @@ constexpr std::chrono::milliseconds kRedrawEvery{250};
 constexpr int kBarWidth = 20;
 
 int TerminalColumns(std::FILE* out) {
-  winsize size{};
-  if (ioctl(fileno(out), TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
-  return 80;
+  const int columns = platform::TerminalColumns(out);
+  return columns > 0 ? columns : 80;
 }
 
 std::string Printed(const char* format, double value) {

@@ -1,7 +1,5 @@
 #include "batch/batch_run.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -17,9 +15,8 @@
 #include <vector>
 
 #include "digest/sha256.h"
-#include "flac/flac_tags.h"
-#include "flac/flac_writer.h"
 #include "job/output_levels.h"
+#include "platform/command_line.h"
 #include "platform/files.h"
 #include "wav/recording_tags.h"
 #include "wav/wav_tags.h"
@@ -30,6 +27,7 @@
 #include "batch/batch_progress.h"
 #include "batch/batch_report.h"
 #include "batch/batch_source.h"
+#include "batch/other_formats.h"
 #include "batch/terminal_text.h"
 #include "dsp/filter_file.h"
 #include "dsp/filter_taps.h"
@@ -75,7 +73,7 @@ double SecondsSince(Clock::time_point start) {
 
 bool Exists(const std::string& path) {
   std::error_code error;
-  return std::filesystem::exists(path, error);
+  return std::filesystem::exists(platform::FileSystemPath(path), error);
 }
 
 // One input as the batch means to treat it, decided before the first job.
@@ -137,7 +135,7 @@ std::vector<PlannedFile> Plan(const BatchOptions& options, const std::vector<Bat
 // The recording's own tags: a FLAC file's Vorbis comments, a WAV file's
 // LIST/INFO chunk; none for the other formats.
 RecordingTags TagsOfRecording(const std::string& path) {
-  if (std::optional<RecordingTags> tags = ReadFlacTags(path)) return *tags;
+  if (std::optional<RecordingTags> tags = ReadOtherFormatTags(path)) return *tags;
   if (IsWavName(path)) return ReadWavTagsOfFile(path);
   return {};
 }
@@ -164,7 +162,7 @@ void ChooseWriters(const BatchOptions& options, const std::string& input, const 
                                                                   bool filtered) -> std::unique_ptr<OutputWriter> {
     const RecordingTags tags =
         OutputTags(recording, filtered ? OutputKind::Filtered : OutputKind::Unfiltered, title, sha);
-    if (flac) return std::make_unique<OutputFlacWriter>(name, rate, frames, tags);
+    if (flac) return MakeFlacWriter(name, rate, frames, tags);
     return std::make_unique<OutputWavWriter>(name, 2, rate, frames, kMaxRiffSize, InfoChunk(tags));
   };
 }
@@ -177,10 +175,10 @@ void Process(const PlannedFile& file, const JobOptions& base, BatchProgress& pro
     report.reason = std::move(reason);
     report.outputs.clear();
   };
-  const std::filesystem::path folder = std::filesystem::path(file.names.unfiltered).parent_path();
+  const std::filesystem::path folder = platform::FileSystemPath(file.names.unfiltered).parent_path();
   std::error_code error;
   if (!folder.empty()) std::filesystem::create_directories(folder, error);
-  if (error) return fail(FileResult::Failed, "the folder " + folder.string() + " cannot be made: " + error.message());
+  if (error) return fail(FileResult::Failed, "the folder " + platform::NameOfPath(folder) + " cannot be made: " + error.message());
 
   // Opened afresh: the file may have changed since the plan was made.
   OpenedInput opened = OpenBatchInput(file.input.path);
@@ -328,7 +326,7 @@ int RunBatch(const BatchOptions& options) {
     if (file.verdict == FileResult::Done) workSeconds += file.seconds;
   }
   const BatchProgress::Mode mode = options.quiet          ? BatchProgress::Mode::Quiet
-                                   : isatty(STDERR_FILENO) ? BatchProgress::Mode::Live
+                                   : platform::CanRedrawLine(stderr) ? BatchProgress::Mode::Live
                                                            : BatchProgress::Mode::Lines;
   BatchProgress progress(mode, stderr, static_cast<int>(plan.size()), workSeconds);
   resumeAdvice = options.skipExisting ? "To go on, run the same command again."

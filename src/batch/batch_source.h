@@ -1,6 +1,6 @@
 // Opening a batch's input: a WAV file through the dialogue's reader and
-// checks, any other format through libsndfile, both as a sample source for
-// the job.
+// checks, any other format as the build can (other_formats.h), both as a
+// sample source for the job.
 #pragma once
 
 #include <cstdint>
@@ -19,5 +19,10 @@ struct OpenedInput {
 };
 
 OpenedInput OpenBatchInput(const std::string& path);
+
+// A file read as WAV, whatever its name.
+OpenedInput OpenWavInput(const std::string& path);
+// No source, and why.
+OpenedInput RejectedInput(std::string why);
 
 }  // namespace quenlow

@@ -1,13 +1,12 @@
 // quenlow-batch: the dialogue's two outputs for many recordings at once,
 // from the command line.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <csignal>
+#include <string>
 #include <variant>
+#include <vector>
 
 #include "batch/batch_options.h"
 #include "batch/batch_run.h"
+#include "platform/command_line.h"
 #include "platform/interruption_watch.h"
 #include "wav/unfinished_outputs.h"
 
@@ -17,36 +16,34 @@ namespace {
 int LeaveCleanly(quenlow::platform::StopCause) {
   quenlow::RemoveUnfinishedOutputsForGood();
   quenlow::StopBatch();
+  quenlow::platform::RestoreTextConsole();
   return quenlow::platform::kUsualStopStatus;
 }
 
 }  // namespace
 
-// A standard stream that was closed would be reused by the next file opened,
-// and JSON lines could land in an output: it is opened on /dev/null instead.
-// Whether standard output was closed.
-bool GuardStandardStreams() {
-  bool outputClosed = false;
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (fcntl(fd, F_GETFD) != -1) continue;
-    outputClosed = outputClosed || fd == 1;
-    const int opened = open("/dev/null", O_RDWR);
-    if (opened >= 0 && opened != fd) close(opened);
-  }
-  return outputClosed;
-}
-
 int main(int argc, char** argv) {
-  const bool outputClosed = GuardStandardStreams();
-  const std::variant<quenlow::BatchOptions, int> parsed = quenlow::ParseBatchOptions(argc, argv);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const bool outputClosed = quenlow::platform::GuardStandardStreams();
+  // Names exactly as given, in UTF-8 on every system.
+  std::vector<std::string> arguments = quenlow::platform::CommandLineArguments(argc, argv);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  quenlow::platform::PrepareTextConsole();
+  const std::variant<quenlow::BatchOptions, int> parsed =
+      quenlow::ParseBatchOptions(static_cast<int>(pointers.size()), pointers.data());
+  if (const int* status = std::get_if<int>(&parsed)) {
+    quenlow::platform::RestoreTextConsole();
+    return *status;
+  }
   // A reader of --json that goes away must not end the program with a
   // temporary file left behind.
-  std::signal(SIGPIPE, SIG_IGN);
+  quenlow::platform::IgnoreBrokenPipes();
   // Ctrl+C removes the temporary outputs of the file at hand and says where
   // the batch stopped. This comes before any other thread is started.
   quenlow::platform::WatchForStopRequests(LeaveCleanly);
   quenlow::BatchOptions options = std::get<quenlow::BatchOptions>(parsed);
   options.standardOutputClosed = outputClosed;
-  return quenlow::RunBatch(options);
+  const int status = quenlow::RunBatch(options);
+  quenlow::platform::RestoreTextConsole();
+  return status;
 }

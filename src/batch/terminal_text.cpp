@@ -1,8 +1,8 @@
 #include "batch/terminal_text.h"
 
-#include <locale.h>
+#include <optional>
 
-#include <cwchar>
+#include "platform/command_line.h"
 
 namespace quenlow {
 namespace {
@@ -34,7 +34,7 @@ std::string Hex(unsigned char byte) {
 }
 
 // The main blocks of combining marks and of wide characters, for a system
-// without a UTF-8 locale to ask.
+// without tables to ask (Windows' console goes by much the same blocks).
 int CellsByBlock(char32_t code) {
   constexpr char32_t kCombining[][2] = {
       {0x0300, 0x036F}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200B, 0x200F}, {0x20D0, 0x20FF}, {0xFE20, 0xFE2F}};
@@ -51,16 +51,11 @@ int CellsByBlock(char32_t code) {
   return 1;
 }
 
-// The cells of one character, by the C library's tables for UTF-8 whatever
-// the user's locale (the locale is this thread's alone while asked).
+// The cells of one character, by the system's tables where it has them.
 int CharacterCells(char32_t code) {
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
   if (code < 0x80) return 1;
-  if (utf8 == static_cast<locale_t>(nullptr)) return CellsByBlock(code);
-  const locale_t before = uselocale(utf8);
-  const int cells = wcwidth(static_cast<wchar_t>(code));
-  uselocale(before);
-  return cells < 0 ? 1 : cells;
+  if (const std::optional<int> cells = platform::SystemCharacterCells(code)) return *cells;
+  return CellsByBlock(code);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 namespace quenlow {
 
+// Empty in the unlikely case that the system cannot make the digest.
 std::string Sha256Hex(const std::uint8_t* bytes, std::size_t size);
 
 // The whole file's digest, read through the file layer; nothing when it

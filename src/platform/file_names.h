@@ -27,6 +27,9 @@ std::optional<FileIdentity> IdentityOfName(const std::string& name);
 // What stands under a name itself (a symbolic link is not followed).
 enum class NameKind { Free, File, Link, Folder, Other, Unknown };
 NameKind KindOfName(const std::string& name, SystemError* error = nullptr);
+// What the name leads to, following symbolic links: Free (with the reason in
+// `error`) when nothing does, Link never.
+NameKind KindOfTarget(const std::string& name, SystemError* error = nullptr);
 
 // Swaps what two names lead to, in one step. Fails with an error for which
 // ExchangeUnsupported is true where the system or the file system cannot.

@@ -48,6 +48,17 @@ NameKind KindOfName(const std::string& name, SystemError* error) {
   return NameKind::Other;
 }
 
+NameKind KindOfTarget(const std::string& name, SystemError* error) {
+  struct stat status {};
+  if (stat(name.c_str(), &status) != 0) {
+    if (error != nullptr) *error = errno;
+    return errno == ENOENT ? NameKind::Free : NameKind::Unknown;
+  }
+  if (S_ISREG(status.st_mode)) return NameKind::File;
+  if (S_ISDIR(status.st_mode)) return NameKind::Folder;
+  return NameKind::Other;
+}
+
 SystemError ExchangeNames(const std::string& first, const std::string& second) {
   if (!exchangeAllowed) return EINVAL;
   if (renameat2(AT_FDCWD, first.c_str(), AT_FDCWD, second.c_str(), RENAME_EXCHANGE) == 0) return 0;

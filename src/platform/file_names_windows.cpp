@@ -44,6 +44,20 @@ NameKind KindOfName(const std::string& name, SystemError* error) {
   return NameKind::File;
 }
 
+// A link to a folder is marked as a folder itself (and one to a file as a
+// file), so its attributes say what it leads to.
+NameKind KindOfTarget(const std::string& name, SystemError* error) {
+  const DWORD attributes = GetFileAttributesW(WidePath(name).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD code = GetLastError();
+    if (error != nullptr) *error = static_cast<SystemError>(code);
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? NameKind::Free : NameKind::Unknown;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return NameKind::Folder;
+  if ((attributes & FILE_ATTRIBUTE_DEVICE) != 0) return NameKind::Other;
+  return NameKind::File;
+}
+
 SystemError ExchangeNames(const std::string&, const std::string&) { return ERROR_NOT_SUPPORTED; }
 bool ExchangeUnsupported(SystemError error) { return error == ERROR_NOT_SUPPORTED; }
 void AllowNameExchange(bool) {}

@@ -21,7 +21,11 @@ std::atomic<bool> stopping{false};
     for (;;) Sleep(INFINITE);
   }
   const int status = handler != nullptr ? handler(cause) : kUsualStopStatus;
-  ExitProcess(status != kUsualStopStatus ? static_cast<UINT>(status) : kStoppedStatus);
+  // Ended at once, as the handler leaves it: ExitProcess would first kill
+  // the working threads and then run the C library's own clean-up, which
+  // waits for ever on a lock (the heap's, a stream's) one of them held.
+  TerminateProcess(GetCurrentProcess(), status != kUsualStopStatus ? static_cast<UINT>(status) : kStoppedStatus);
+  for (;;) Sleep(INFINITE);
 }
 
 BOOL WINAPI OnControlEvent(DWORD event) {

@@ -656,6 +656,21 @@ TEST(BatchInputs, ReasonsAreWordedForTheUser) {
   }
 }
 
+// A name that leads to no file, or to something that is no file, gets the
+// system's own reason (asked through the platform layer) on its line.
+TEST(BatchInputs, ANamedInputThatIsNoFileGetsTheSystemsReason) {
+  const ScratchFolder folder;
+  ASSERT_EQ(mkfifo(folder.Path("pipe.wav").c_str(), 0600), 0);
+  ASSERT_EQ(symlink("gone.wav", folder.Path("dangling.wav").c_str()), 0);
+  const BatchRun run =
+      RunBatch(folder.path(), {"--json", "--filter", kSuppliedFilter, "missing.wav", "pipe.wav", "dangling.wav"});
+  EXPECT_EQ(run.status, 1);
+  const std::map<std::string, std::string> results = Results(run.out);
+  EXPECT_EQ(results.at("missing.wav"), "rejected: cannot be opened: No such file or directory");
+  EXPECT_EQ(results.at("pipe.wav"), "rejected: is not a regular file");
+  EXPECT_EQ(results.at("dangling.wav"), "rejected: cannot be opened: No such file or directory");
+}
+
 // A folder past the system's limit for a path is said, apart from the files.
 TEST(BatchInputs, AFolderThatCannotBeListedIsSaidAndNotCountedAsAFile) {
   const ScratchFolder folder;
