@@ -2,29 +2,10 @@
 
 #include "batch/batch_refusal_text.h"
 #include "dsp/filter_taps.h"
+#include "job/write_failure_words.h"
 
 namespace quenlow {
 namespace {
-
-std::string WriteText(const WriteResult& result) {
-  std::string why;
-  switch (result.failure) {
-    case WriteFailure::kFormatTooLarge: why = "the format does not fit a WAV header"; break;
-    case WriteFailure::kNoBytes: why = "no sample bytes were given"; break;
-    case WriteFailure::kTooManyBytes: why = "more sample bytes were given than the header announces"; break;
-    case WriteFailure::kTooFewBytes:
-      why = "only " + std::to_string(result.given) + " of " + std::to_string(result.expected) +
-            " sample bytes were given";
-      break;
-    case WriteFailure::kEncoderSetUp: why = "the FLAC encoder could not be set up"; break;
-    case WriteFailure::kPartFrame: why = "a piece of sample bytes was not whole frames"; break;
-    case WriteFailure::kTooManyFrames: why = "more frames were given than announced"; break;
-    case WriteFailure::kStreamNotEnded: why = "the FLAC stream could not be ended"; break;
-    case WriteFailure::kSystem:
-    case WriteFailure::kNone: why = platform::ErrorText(result.error); break;
-  }
-  return "Could not write " + result.name + ": " + why;
-}
 
 std::string DoubtText(const std::string& path, const FilterFileCheck& check) {
   const std::string all = std::to_string(TapCount);
@@ -105,9 +86,9 @@ std::string BatchText(const JobNote& note) {
     case JobNoteKind::kNotEnoughMemory:
       return "Not enough memory for this recording";
     case JobNoteKind::kWriteFailed:
-      return WriteText(note.write);
+      return CouldNotWrite(note.write);
     case JobNoteKind::kOutputsNotPlaced:
-      return WriteText(note.write) + ": nothing was replaced";
+      return CouldNotWrite(note.write) + ": nothing was replaced";
   }
   return {};
 }
