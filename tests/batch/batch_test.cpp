@@ -331,18 +331,22 @@ TEST(BatchCommandLine, StatusesForUsageAndForTheCoefficientFile) {
   }
 }
 
-// At a terminal: the progress line is redrawn in place while the file is
-// worked on, and Ctrl+C ends the batch without leaving a temporary file.
-TEST(BatchAtATerminal, ShowsProgressAndCtrlCLeavesNoTemporaryFile) {
-  const ScratchFolder folder;
-  // Long enough (about 7 minutes of audio) to be stopped in the middle.
+// About 7 minutes of noise-like audio: long enough to be stopped in the middle.
+Bytes LongRecording() {
   const int frames = 20'000'000;
   test::HeaderFigures figures;
   figures.dataSize = 4 * frames;
   Bytes file = test::CanonicalHeader(figures);
   file.resize(44 + 4 * static_cast<std::size_t>(frames));
   for (std::size_t i = 44; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
-  folder.Write("long.wav", file);
+  return file;
+}
+
+// At a terminal: the progress line is redrawn in place while the file is
+// worked on, and Ctrl+C ends the batch without leaving a temporary file.
+TEST(BatchAtATerminal, ShowsProgressAndCtrlCLeavesNoTemporaryFile) {
+  const ScratchFolder folder;
+  folder.Write("long.wav", LongRecording());
 
   e2e::PtySession session;
   session.SetProgram(QUENLOW_BATCH_BINARY, {"--filter", kSuppliedFilter, "long.wav"});
@@ -723,13 +727,7 @@ TEST(BatchProgressText, LinesAreCutByCellsBetweenCharacters) {
 // the batch says what was done and how to go on.
 TEST(BatchAtATerminal, AStopSaysWhatWasDoneAndHowToGoOn) {
   const ScratchFolder folder;
-  const int frames = 20'000'000;
-  test::HeaderFigures figures;
-  figures.dataSize = 4 * frames;
-  Bytes file = test::CanonicalHeader(figures);
-  file.resize(44 + 4 * static_cast<std::size_t>(frames));
-  for (std::size_t i = 44; i < file.size(); ++i) file[i] = static_cast<std::uint8_t>(i * 2654435761u >> 13);
-  folder.Write("long \xE6\x97\xA5\xE6\x9C\xAC.wav", file);
+  folder.Write("long \xE6\x97\xA5\xE6\x9C\xAC.wav", LongRecording());
   test::WriteRecording(folder, "a short one.wav", Music(1000));
 
   e2e::PtySession session;
