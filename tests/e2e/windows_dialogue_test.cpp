@@ -296,25 +296,47 @@ TEST_F(WindowsDialogue, FindsANameTypedInDoubleQuotes) {
 // no temporary file: the files are marked for deletion while they are
 // written, and the system removes them as it closes the dead program's
 // handles. Both ways a Windows program dies at once are tried: End task
-// (TerminateProcess, through taskkill /F) and its process vanishing.
+// (TerminateProcess, from a small Windows program that watches the folder,
+// since taskkill would start too late under Wine) and its process vanishing.
+std::string EndTaskProgram() {
+  return (std::filesystem::path(WindowsProgram()).parent_path().parent_path() / "test-tools" / "end_task.exe").string();
+}
+
 class KilledMidJob : public WindowsDialogue, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(KilledMidJob, LeavesNoTemporaryFile) {
+  const bool endTask = std::string(GetParam()) == "end-task";
   ASSERT_TRUE(WriteFile(dir / "long.wav", FixedRecording(4000000)));
   StartAtPrompt();
+  std::thread ender;
+  int endStatus = -1;
+  struct JoinAtEnd {
+    std::thread& thread;
+    ~JoinAtEnd() {
+      if (thread.joinable()) thread.join();
+    }
+  } joinAtEnd{ender};
+  if (endTask) {
+    ASSERT_TRUE(FileExistsAt(EndTaskProgram())) << EndTaskProgram();
+    // Past the instant between a file's creation and its mark.
+    const std::string command =
+        "cd '" + dir.Path() + "' && " + kWineRun + " '" + EndTaskProgram() + "' quenlow.exe 300 >/dev/null 2>&1";
+    ender = std::thread([command, &endStatus] { endStatus = std::system(command.c_str()); });
+    ASSERT_TRUE(session.WaitUntil([&] { return FileExistsAt(dir / "end_task.ready"); }, 60s));
+  }
   Submit("long.wav");
   // The screen is read meanwhile: a console whose output is not taken holds
   // the program.
   ASSERT_TRUE(session.WaitUntil([&] { return TemporaryFileIn(dir); }, 60s)) << "no output was being written";
-  // Past the instant between a file's creation and its mark.
-  session.Pump(300ms);
-  if (std::string(GetParam()) == "taskkill") {
-    const std::string command = kWineRun + " taskkill /F /IM quenlow.exe >/dev/null 2>&1";
-    ASSERT_EQ(std::system(command.c_str()), 0) << "taskkill found no quenlow.exe";
-  } else {
+  if (!endTask) {
+    session.Pump(300ms);
     session.Signal(SIGKILL);
   }
-  ASSERT_TRUE(session.WaitForExit(30s).has_value());
+  ASSERT_TRUE(session.WaitForExit(60s).has_value());
+  if (ender.joinable()) ender.join();
+  if (endTask) {
+    EXPECT_EQ(endStatus, 0) << "end_task.exe ended no quenlow.exe";
+  }
   EXPECT_FALSE(FileExistsAt(dir / "long QLW unfiltered.wav")) << "the job ended before the kill";
   const auto closed = std::chrono::steady_clock::now() + 10s;
   while (TemporaryFileIn(dir) && std::chrono::steady_clock::now() < closed) {
@@ -323,7 +345,8 @@ TEST_P(KilledMidJob, LeavesNoTemporaryFile) {
   EXPECT_FALSE(TemporaryFileIn(dir));
 }
 
-INSTANTIATE_TEST_SUITE_P(EndTaskOrSigkill, KilledMidJob, ::testing::Values("taskkill", "sigkill"));
+INSTANTIATE_TEST_SUITE_P(EndTaskOrSigkill, KilledMidJob, ::testing::Values("end-task", "sigkill"),
+                         [](const auto& info) { return std::string(info.param) == "end-task" ? "EndTask" : "Sigkill"; });
 
 }  // namespace
 }  // namespace quenlow::e2e
