@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "batch/batch_progress.h"
+#include "batch/utf8_sequence.h"
 
 namespace quenlow {
 
@@ -33,21 +34,11 @@ std::string JsonString(const std::string& text) {
       json += static_cast<char>(c);
       ++i;
     } else {
-      // The length a lead byte announces, and the smallest code point that
-      // length may carry (overlong forms are not UTF-8).
-      const int length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-      bool valid = length > 0 && i + static_cast<std::size_t>(length) <= size;
-      std::uint32_t code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
-      for (int k = 1; valid && k < length; ++k) {
-        const unsigned char next = bytes[i + static_cast<std::size_t>(k)];
-        valid = (next & 0xC0) == 0x80;
-        code = (code << 6) | (next & 0x3Fu);
-      }
-      valid = valid && !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
-              !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
-      if (valid) {
-        json.append(text, i, static_cast<std::size_t>(length));
-        i += static_cast<std::size_t>(length);
+      char32_t code = 0;
+      const std::size_t length = Utf8SequenceAt(text, i, code);
+      if (length > 0) {
+        json.append(text, i, length);
+        i += length;
       } else {
         char escaped[8];
         std::snprintf(escaped, sizeof escaped, "\\udc%02x", static_cast<unsigned>(c));

@@ -2,31 +2,11 @@
 
 #include <optional>
 
+#include "batch/utf8_sequence.h"
 #include "platform/command_line.h"
 
 namespace quenlow {
 namespace {
-
-// The length of the well-formed UTF-8 sequence at `i` and its code point,
-// or 0 for a byte that starts none (overlong forms and surrogates included).
-std::size_t SequenceAt(const std::string& text, std::size_t i, char32_t& code) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) {
-    code = c;
-    return 1;
-  }
-  const std::size_t length = c >= 0xF0 && c <= 0xF4 ? 4 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xC2 && c < 0xE0 ? 2 : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  code = length == 4 ? c & 0x07u : length == 3 ? c & 0x0Fu : c & 0x1Fu;
-  for (std::size_t k = 1; k < length; ++k) {
-    const auto next = static_cast<unsigned char>(text[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (next & 0x3Fu);
-  }
-  if (length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) return 0;
-  if (length == 4 && (code < 0x10000 || code > 0x10FFFF)) return 0;
-  return length;
-}
 
 std::string Hex(unsigned char byte) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -65,7 +45,7 @@ std::string VisibleText(const std::string& text) {
   for (std::size_t i = 0; i < text.size();) {
     const auto c = static_cast<unsigned char>(text[i]);
     char32_t code = 0;
-    const std::size_t length = SequenceAt(text, i, code);
+    const std::size_t length = Utf8SequenceAt(text, i, code);
     if (c == '\n') {
       visible += "\\n";
     } else if (c == '\t') {
@@ -91,7 +71,7 @@ std::size_t CellWidth(const std::string& text) {
   std::size_t cells = 0;
   for (std::size_t i = 0; i < text.size();) {
     char32_t code = 0;
-    const std::size_t length = SequenceAt(text, i, code);
+    const std::size_t length = Utf8SequenceAt(text, i, code);
     cells += length == 0 ? 1 : static_cast<std::size_t>(CharacterCells(code));
     i += length == 0 ? 1 : length;
   }
@@ -103,7 +83,7 @@ std::string FitToCells(const std::string& text, std::size_t cells) {
   std::size_t i = 0;
   while (i < text.size()) {
     char32_t code = 0;
-    std::size_t length = SequenceAt(text, i, code);
+    std::size_t length = Utf8SequenceAt(text, i, code);
     const std::size_t width = length == 0 ? 1 : static_cast<std::size_t>(CharacterCells(code));
     if (length == 0) length = 1;
     if (used + width > cells) break;

@@ -494,6 +494,7 @@ TEST(BatchJson, UndecodableBytesInANameComeBackExactly) {
       std::string("\xED\xB2\x80 surrogate.wav"),  // the escape's own code point, written out: not UTF-8
       std::string("\xF0\x9F\x8E\xB5\xF0\x9F.wav"),
       std::string("\xC0\xAF overlong \x7F\x1B.wav"),
+      std::string("\xF5\x80\x80 \xF8\x88\x80\x80\x80 \xFF\xBF\xBF beyond U+10FFFF.wav"),
   };
   for (const std::string& name : names) {
     FileReport report;
@@ -503,6 +504,8 @@ TEST(BatchJson, UndecodableBytesInANameComeBackExactly) {
     const std::string json = line.substr(start, line.find("\",\"outputs\"") + 1 - start);
     EXPECT_EQ(DecodedJsonString(json), name) << json;
     EXPECT_EQ(json.find("\xEF\xBF\xBD"), std::string::npos) << json;
+    // Bytes no UTF-8 text holds never reach the JSON as they are.
+    EXPECT_EQ(json.find_first_of("\xC0\xC1\xF5\xF6\xF7\xF8\xF9\xFA\xFB\xFC\xFD\xFE\xFF"), std::string::npos) << json;
   }
 }
 
