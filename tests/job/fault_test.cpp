@@ -612,6 +612,17 @@ TEST(JobFaults, AnInterruptionAtAnyMomentLeavesNoTemporaryFile) {
   }
 }
 
+// How long the job takes on a recording of 40000 frames made in `folder`
+// (its outputs stay there); 0 when it fails. The kill tests spread their
+// kills over this time.
+std::chrono::microseconds TimedJob(const test::ScratchFolder& folder, const std::string& name, const JobOptions& options) {
+  const Recording made = WriteRecording(folder, name, 40000);
+  const auto start = std::chrono::steady_clock::now();
+  if (!ProcessRecording(made.path, made.info, made.frames, options)) return std::chrono::microseconds{0};
+  return std::max(std::chrono::microseconds{1},
+                  std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start));
+}
+
 // Killed outright (SIGKILL, the out-of-memory killer, a power cut) at any
 // moment of a job, the program can clean nothing up. Its outputs are files
 // with no name until they are complete, so the folder never holds anything
@@ -621,12 +632,10 @@ TEST(JobFaults, AnInterruptionAtAnyMomentLeavesNoTemporaryFile) {
 TEST(JobFaults, KilledAtAnyMomentTheFolderHoldsNothingNewButCompleteOutputs) {
   constexpr int kRounds = 60;
   test::ScratchFolder reference;
-  const Recording made = WriteRecording(reference, "k.wav", 40000);
   JobOptions options;
   options.filterFile = kSuppliedFilter;
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(ProcessRecording(made.path, made.info, made.frames, options));
-  const auto jobTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  const std::chrono::microseconds jobTime = TimedJob(reference, "k.wav", options);
+  ASSERT_GT(jobTime.count(), 0) << "the job in " << reference.path() << " failed";
   const Bytes newUnfiltered = test::ReadWholeFile(reference.Path("k QLW unfiltered.wav"));
   const Bytes newFiltered = test::ReadWholeFile(reference.Path("k QLW filtered.wav"));
 
@@ -683,12 +692,10 @@ TEST(JobFaults, KilledAtAnyMomentTheFolderHoldsNothingNewButCompleteOutputs) {
 TEST(JobFaults, KilledOnAFileSystemWithoutUnnamedFilesTheNextRunRemovesWhatWasLeft) {
   constexpr int kRounds = 30;
   test::ScratchFolder reference;
-  const Recording made = WriteRecording(reference, "n.wav", 40000);
   JobOptions options;
   options.filterFile = kSuppliedFilter;
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_TRUE(ProcessRecording(made.path, made.info, made.frames, options));
-  const auto jobTime = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+  const std::chrono::microseconds jobTime = TimedJob(reference, "n.wav", options);
+  ASSERT_GT(jobTime.count(), 0) << "the job in " << reference.path() << " failed";
 
   int leftBehind = 0;
   for (int round = 0; round < kRounds; ++round) {
